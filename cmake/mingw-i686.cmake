@@ -1,0 +1,5 @@
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(QUORLIN_TRIPLE i686-w64-mingw32)
+set(QUORLIN_WIDL_ARCH -m32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

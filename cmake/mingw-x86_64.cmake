@@ -1,0 +1,5 @@
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(QUORLIN_TRIPLE x86_64-w64-mingw32)
+set(QUORLIN_WIDL_ARCH -m64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

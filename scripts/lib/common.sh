@@ -1,0 +1,196 @@
+# Shared steps of scripts/demo and scripts/test: install, build, Wine prefix,
+# registration and the local servers. Source it; it sets up paths only.
+set -euo pipefail
+
+REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+OUT=${QUORLIN_OUT:-$REPO/out}
+DEPS=$OUT/deps
+BUILD=$OUT/build-x86_64
+RUN=$OUT/run
+export WINEPREFIX=$OUT/wineprefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export no_proxy=127.0.0.1,localhost
+unset http_proxy https_proxy ftp_proxy HTTP_PROXY HTTPS_PROXY FTP_PROXY || true
+WINE=/usr/lib/wine/wine64
+FTP_USER=quorlintest
+FTP_PASSWORD=quorlin-pw
+FTP_HOME=$RUN/ftp-home
+# name:port:passive range, one per server
+FTP_SERVERS="vsftpd:21021:30000:30049 proftpd:21022:30050:30099 pureftpd:21023:30100:30149"
+
+log() { printf '== %s\n' "$*"; }
+
+install_deps() {
+    local need=()
+    command -v cmake >/dev/null || need+=(cmake)
+    command -v python3 >/dev/null || need+=(python3)
+    [ -x $WINE ] || need+=(wine64)
+    command -v x86_64-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-x86-64)
+    command -v x86_64-w64-mingw32-widl >/dev/null || need+=(mingw-w64-tools)
+    [ -d /usr/src/googletest ] || need+=(googletest)
+    [ -x /usr/sbin/vsftpd ] || need+=(vsftpd)
+    command -v make >/dev/null || need+=(make)
+    for lib in libhiredis0.14 libmemcached11 libmemcachedutil2 libsodium23 libpcre2-posix3; do
+        dpkg -s $lib >/dev/null 2>&1 || need+=($lib)
+    done
+    if [ ${#need[@]} -gt 0 ] || [ ! -d "$DEPS/root/usr/sbin" ]; then
+        log "installing ${need[*]:-nothing new}"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        [ ${#need[@]} -eq 0 ] || apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+    fi
+    # Packages that must not be installed beside vsftpd (or are not needed
+    # installed): unpacked into a private folder.
+    if [ ! -d "$DEPS/root/usr/sbin" ] || [ ! -d "$DEPS/root/usr/include/wine" ]; then
+        mkdir -p "$DEPS/debs" "$DEPS/root"
+        (cd "$DEPS/debs" && apt-get download libwine-dev proftpd-core pure-ftpd >/dev/null)
+        for deb in "$DEPS"/debs/*.deb; do dpkg-deb -x "$deb" "$DEPS/root"; done
+    fi
+}
+
+build() {
+    log "building"
+    cmake -S "$REPO" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-x86_64.cmake" \
+        -DCMAKE_BUILD_TYPE=Release \
+        -DQUORLIN_IDL_INCLUDE="$DEPS/root/usr/include/wine/wine/windows" \
+        -DQUORLIN_STDOLE_DIR=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows >"$OUT/cmake.log" 2>&1 \
+        || { cat "$OUT/cmake.log"; return 1; }
+    cmake --build "$BUILD" -j"$(nproc)" >"$OUT/build.log" 2>&1 || { tail -50 "$OUT/build.log"; return 1; }
+}
+
+winpath() { printf 'Z:%s' "$(readlink -f "$1" | tr / '\\')"; }
+
+# Runs a Windows program with its output in a file (a pipe costs a second per run).
+wine_run() {
+    local output=$1; shift
+    $WINE "$@" >"$output" 2>&1
+}
+
+prepare_prefix() {
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        log "creating the Wine prefix"
+        mkdir -p "$WINEPREFIX"
+        $WINE wineboot -i >"$OUT/wineboot.log" 2>&1
+    fi
+    /usr/lib/wine/wineserver -p 2>/dev/null || true
+}
+
+register() {
+    log "registering quorlin.dll"
+    wine_run "$OUT/regsvr32.log" regsvr32 /s "$(winpath "$BUILD/quorlin.dll")"
+    wine_run "$OUT/regtlb.log" "$BUILD/tests/regtypelib.exe" "$(winpath "$BUILD/generated/asptypelib.tlb")"
+}
+
+stop_wine() { /usr/lib/wine/wineserver -k 2>/dev/null || true; }
+
+ensure_ftp_user() {
+    mkdir -p "$FTP_HOME"
+    id "$FTP_USER" >/dev/null 2>&1 || useradd -M -d "$FTP_HOME" -s /bin/bash "$FTP_USER"
+    usermod -d "$FTP_HOME" "$FTP_USER" >/dev/null 2>&1 || true
+    echo "$FTP_USER:$FTP_PASSWORD" | chpasswd
+    chown "$FTP_USER" "$FTP_HOME"
+    grep -qx /bin/bash /etc/shells || echo /bin/bash >>/etc/shells
+}
+
+start_vsftpd() {  # port low high
+    local dir=$RUN/vsftpd
+    mkdir -p "$dir/empty"
+    cat >"$dir/vsftpd.conf" <<CONF
+listen=YES
+listen_address=127.0.0.1
+listen_port=$1
+background=NO
+seccomp_sandbox=NO
+pasv_enable=YES
+pasv_min_port=$2
+pasv_max_port=$3
+pasv_address=127.0.0.1
+port_enable=YES
+connect_from_port_20=NO
+local_enable=YES
+write_enable=YES
+local_umask=022
+check_shell=NO
+anonymous_enable=NO
+secure_chroot_dir=$dir/empty
+pam_service_name=vsftpd
+xferlog_enable=NO
+vsftpd_log_file=$dir/vsftpd.log
+CONF
+    /usr/sbin/vsftpd "$dir/vsftpd.conf" >"$dir/out.log" 2>&1 &
+    echo $! >"$dir/pid"
+}
+
+start_proftpd() {
+    local dir=$RUN/proftpd
+    mkdir -p "$dir"
+    cat >"$dir/proftpd.conf" <<CONF
+ServerName "quorlin test"
+ServerType standalone
+DefaultServer on
+DefaultAddress 127.0.0.1
+Port $1
+PassivePorts $2 $3
+UseIPv6 off
+User root
+Group root
+Umask 022
+AllowOverwrite on
+AuthPAM off
+AuthOrder mod_auth_unix.c
+RequireValidShell off
+UseReverseDNS off
+ScoreboardFile $dir/scoreboard
+PidFile $dir/proftpd.pid
+DelayTable none
+WtmpLog off
+TransferLog none
+SystemLog $dir/proftpd.log
+<Limit LOGIN>
+  AllowAll
+</Limit>
+CONF
+    LD_LIBRARY_PATH="$DEPS/root/usr/lib/x86_64-linux-gnu" "$DEPS/root/usr/sbin/proftpd" -n -q -c "$dir/proftpd.conf" \
+        >"$dir/out.log" 2>&1 &
+    echo $! >"$dir/pid"
+}
+
+start_pureftpd() {
+    local dir=$RUN/pureftpd
+    mkdir -p "$dir"
+    LD_LIBRARY_PATH="$DEPS/root/usr/lib/x86_64-linux-gnu" "$DEPS/root/usr/sbin/pure-ftpd" -S "127.0.0.1,$1" -p "$2:$3" \
+        -P 127.0.0.1 -l unix -E -4 -H -A >"$dir/out.log" 2>&1 &
+    echo $! >"$dir/pid"
+}
+
+wait_port() {
+    local port=$1 i
+    for i in $(seq 1 100); do
+        (exec 3<>/dev/tcp/127.0.0.1/"$port") 2>/dev/null && return 0
+        sleep 0.1
+    done
+    echo "server on port $port did not start" >&2
+    return 1
+}
+
+start_ftp_servers() {  # names to start, default all
+    ensure_ftp_user
+    local entry name port low high
+    for entry in $FTP_SERVERS; do
+        IFS=: read -r name port low high <<<"$entry"
+        if [ $# -gt 0 ] && [[ " $* " != *" $name "* ]]; then continue; fi
+        log "starting $name on 127.0.0.1:$port"
+        start_"$name" "$port" "$low" "$high"
+        wait_port "$port"
+    done
+}
+
+stop_servers() {
+    local pidfile
+    for pidfile in "$RUN"/*/pid; do
+        [ -f "$pidfile" ] || continue
+        kill "$(cat "$pidfile")" 2>/dev/null || true
+        rm -f "$pidfile"
+    done
+}

@@ -1,0 +1,97 @@
+// The base every class of the library derives from: reference counting that
+// the module counts, IDispatch driven by the embedded type library, and
+// ISupportErrorInfo for the class's one dual interface.
+#pragma once
+
+#include "DispatchInvoker.h"
+#include "Module.h"
+#include "Owners.h"
+#include "TypeLibrary.h"
+
+namespace quorlin {
+
+template <class Interface>
+class DispatchObject : public Interface, public ISupportErrorInfo {
+public:
+    DispatchObject() { module::AddObject(); }
+    DispatchObject(const DispatchObject&) = delete;
+    DispatchObject& operator=(const DispatchObject&) = delete;
+    virtual ~DispatchObject() { module::RemoveObject(); }
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (!object) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(Interface)) {
+            *object = static_cast<Interface*>(this);
+        } else if (iid == IID_ISupportErrorInfo) {
+            *object = static_cast<ISupportErrorInfo*>(this);
+        } else {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        LONG remaining = InterlockedDecrement(&references_);
+        if (remaining == 0) delete this;
+        return static_cast<ULONG>(remaining);
+    }
+
+    // IDispatch
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        if (!count) return E_POINTER;
+        *count = 1;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+        if (!info) return E_POINTER;
+        *info = nullptr;
+        if (index != 0) return DISP_E_BADINDEX;
+        HRESULT hr = LoadTypeInfo();
+        if (FAILED(hr)) return hr;
+        return dispatchInfo_.CopyTo(info);
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        HRESULT hr = LoadTypeInfo();
+        if (FAILED(hr)) return hr;
+        return DispGetIDsOfNames(dispatchInfo_.Get(), names, count, ids);
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO* exception, UINT* argumentError) override {
+        HRESULT hr = LoadTypeInfo();
+        if (FAILED(hr)) return hr;
+        return InvokeByTypeInfo(vtableInfo_.Get(), static_cast<Interface*>(this), id, flags, params, result,
+                                exception, argumentError);
+    }
+
+    // ISupportErrorInfo
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override {
+        return iid == __uuidof(Interface) ? S_OK : S_FALSE;
+    }
+
+private:
+    HRESULT LoadTypeInfo() {
+        if (vtableInfo_) return S_OK;
+        HRESULT hr = typelib::DispatchInfo(__uuidof(Interface), &dispatchInfo_);
+        if (SUCCEEDED(hr)) hr = typelib::VtableInfo(__uuidof(Interface), &vtableInfo_);
+        return hr;
+    }
+
+    LONG references_ = 1;
+    ComPtr<ITypeInfo> dispatchInfo_;
+    ComPtr<ITypeInfo> vtableInfo_;
+};
+
+// Creates an object of `Class` and hands out the requested interface.
+template <class Class>
+HRESULT CreateObject(REFIID iid, void** object) {
+    Class* instance = new (std::nothrow) Class();
+    if (!instance) return E_OUTOFMEMORY;
+    HRESULT hr = instance->QueryInterface(iid, object);
+    instance->Release();
+    return hr;
+}
+
+}  // namespace quorlin

@@ -1,0 +1,31 @@
+// The four exports of the in-process server.
+#include "ClassTable.h"
+#include "Module.h"
+#include "Registration.h"
+
+#include <objbase.h>
+
+using namespace quorlin;
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        module::SetInstance(instance);
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** factory) {
+    if (!factory) return E_POINTER;
+    *factory = nullptr;
+    for (const ClassEntry& entry : kClasses) {
+        if (*entry.clsid == clsid) return entry.makeFactory(iid, factory);
+    }
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return module::InUse() ? S_FALSE : S_OK; }
+
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() { return registration::Register(); }
+
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() { return registration::Unregister(); }

@@ -1,0 +1,52 @@
+#include "Error.h"
+
+#include "../platform/Constants.h"
+#include "../platform/WinInetAPI.h"
+#include "Owners.h"
+#include "Text.h"
+
+#include <vector>
+
+namespace quorlin {
+
+std::wstring BuildErrorText(DWORD code, const std::wstring& operationName) {
+    std::vector<char> buffer(kErrorTextBufferChars, '\0');
+    HMODULE wininet = GetModuleHandleA("wininet.dll");
+
+    // The argument list is a single zero value; a few more zeros stand behind
+    // it so that a message with insert placeholders never reads past the list.
+    DWORD_PTR zeros[8] = {};
+    va_list arguments = reinterpret_cast<va_list>(zeros);
+    FormatMessageA(kFormatFromModuleAndSystem, wininet, code, 0, buffer.data(), kFormatMessageChars, &arguments);
+
+    std::wstring text = operationName + L" error code: " + std::to_wstring(code) + L" Message: " + FromAnsi(buffer.data());
+
+    if (code == kExtendedError) {
+        DWORD serverError = 0;
+        DWORD length = kErrorTextBufferChars;
+        // A response that does not fit leaves the text above in place.
+        if (InternetGetLastResponseInfoA(&serverError, buffer.data(), &length)) {
+            text = FromAnsi(buffer.data());
+        }
+    }
+    return text;
+}
+
+HRESULT RaiseError(HRESULT code, const wchar_t* source, const std::wstring& description) {
+    ComPtr<ICreateErrorInfo> creator;
+    if (SUCCEEDED(CreateErrorInfo(&creator))) {
+        creator->SetGUID(GUID_NULL);
+        creator->SetSource(const_cast<LPOLESTR>(source));
+        creator->SetDescription(const_cast<LPOLESTR>(description.c_str()));
+        ComPtr<IErrorInfo> info;
+        if (SUCCEEDED(creator.As(&info))) SetErrorInfo(0, info.Get());
+    }
+    return code;
+}
+
+HRESULT RaisePlatformError(HRESULT code, const wchar_t* source, const wchar_t* message, DWORD systemCode,
+                           const wchar_t* operationName) {
+    return RaiseError(code, source, message + BuildErrorText(systemCode, operationName));
+}
+
+}  // namespace quorlin

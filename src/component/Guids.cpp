@@ -1,0 +1,4 @@
+// Defines the identifiers declared by the generated interface headers.
+#include <initguid.h>
+
+#include "quorlin_h.h"

@@ -1,0 +1,106 @@
+// The RAII owners used throughout the component: automation strings,
+// variants, WinINet handles and COM pointers. Nothing else frees these.
+#pragma once
+
+#include "../platform/WinInetAPI.h"
+#include <oleauto.h>
+#include <wrl/client.h>
+#include <string>
+
+namespace quorlin {
+
+using Microsoft::WRL::ComPtr;
+
+// Owns one BSTR.
+class Bstr {
+public:
+    Bstr() = default;
+    explicit Bstr(const std::wstring& text)
+        : value_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    Bstr(Bstr&& other) noexcept : value_(other.Detach()) {}
+    Bstr& operator=(Bstr&& other) noexcept {
+        if (this != &other) Reset(other.Detach());
+        return *this;
+    }
+    ~Bstr() { Reset(nullptr); }
+
+    BSTR Get() const { return value_; }
+    // Hands the string to a caller who becomes its owner.
+    BSTR Detach() {
+        BSTR value = value_;
+        value_ = nullptr;
+        return value;
+    }
+    void Reset(BSTR value) {
+        if (value_ != value) SysFreeString(value_);
+        value_ = value;
+    }
+    // For out-parameters: frees the current string first.
+    BSTR* Put() {
+        Reset(nullptr);
+        return &value_;
+    }
+    std::wstring Text() const { return value_ ? std::wstring(value_, SysStringLen(value_)) : std::wstring(); }
+    bool Failed() const { return value_ == nullptr; }
+
+private:
+    BSTR value_ = nullptr;
+};
+
+// Owns one VARIANT.
+class Variant {
+public:
+    Variant() { VariantInit(&value_); }
+    Variant(const Variant&) = delete;
+    Variant& operator=(const Variant&) = delete;
+    ~Variant() { VariantClear(&value_); }
+
+    VARIANT* Get() { return &value_; }
+    const VARIANT* Get() const { return &value_; }
+    VARIANT* Put() {
+        VariantClear(&value_);
+        return &value_;
+    }
+    VARTYPE Type() const { return V_VT(&value_); }
+    // Moves the value into a caller's VARIANT, which must be cleared already.
+    void DetachTo(VARIANT* target) {
+        *target = value_;
+        VariantInit(&value_);
+    }
+
+private:
+    VARIANT value_;
+};
+
+// Owns one WinINet handle.
+class InternetHandle {
+public:
+    InternetHandle() = default;
+    InternetHandle(const InternetHandle&) = delete;
+    InternetHandle& operator=(const InternetHandle&) = delete;
+    ~InternetHandle() { Reset(nullptr); }
+
+    HINTERNET Get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+
+    // Takes a new handle; a handle held before is closed, its result ignored.
+    void Reset(HINTERNET handle) {
+        if (handle_ && handle_ != handle) InternetCloseHandle(handle_);
+        handle_ = handle;
+    }
+    // Closes the handle and reports the platform's result. A closed handle is
+    // forgotten, so it can never reach WinINet again; a failed one is kept.
+    bool Close() {
+        if (!handle_) return true;
+        if (!InternetCloseHandle(handle_)) return false;
+        handle_ = nullptr;
+        return true;
+    }
+
+private:
+    HINTERNET handle_ = nullptr;
+};
+
+}  // namespace quorlin

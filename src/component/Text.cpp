@@ -1,0 +1,61 @@
+#include "Text.h"
+
+#include "../platform/Constants.h"
+#include "Error.h"
+#include "Owners.h"
+
+namespace quorlin {
+
+HRESULT VariantToText(const VARIANT* value, const wchar_t* source, std::wstring& text) {
+    if (!value) return E_POINTER;
+    const VARIANT* actual = value;
+    while (V_VT(actual) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(actual)) actual = V_VARIANTREF(actual);
+    if (V_VT(actual) == VT_NULL)
+        return RaiseError(runtime_error::kInvalidUseOfNull, source, message::kInvalidUseOfNull);
+    if (V_VT(actual) == VT_EMPTY) {
+        text.clear();
+        return S_OK;
+    }
+    Variant converted;
+    HRESULT hr = VariantChangeTypeEx(converted.Get(), const_cast<VARIANT*>(actual), LOCALE_USER_DEFAULT, VARIANT_ALPHABOOL, VT_BSTR);
+    if (FAILED(hr)) return RaiseError(runtime_error::kTypeMismatch, source, message::kTypeMismatch);
+    BSTR converted_text = V_BSTR(converted.Get());
+    text.assign(converted_text ? converted_text : L"", converted_text ? SysStringLen(converted_text) : 0);
+    return S_OK;
+}
+
+HRESULT TextToVariant(const std::wstring& text, VARIANT* result) {
+    if (!result) return E_POINTER;
+    VariantInit(result);
+    Bstr copy(text);
+    if (copy.Failed()) return E_OUTOFMEMORY;
+    V_VT(result) = VT_BSTR;
+    V_BSTR(result) = copy.Detach();
+    return S_OK;
+}
+
+std::string ToAnsi(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    int length = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result.data(), length, nullptr, nullptr);
+    return result;
+}
+
+std::wstring FromAnsi(const char* text) {
+    int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (length <= 1) return std::wstring();
+    std::wstring result(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, result.data(), length);
+    result.resize(static_cast<size_t>(length - 1));
+    return result;
+}
+
+std::wstring TrimBlanks(const std::wstring& text) {
+    size_t first = text.find_first_not_of(L' ');
+    if (first == std::wstring::npos) return std::wstring();
+    size_t last = text.find_last_not_of(L' ');
+    return text.substr(first, last - first + 1);
+}
+
+}  // namespace quorlin

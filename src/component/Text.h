@@ -1,0 +1,25 @@
+// Conversions between automation values, wide texts and the ANSI texts that
+// WinINet's ANSI entry points take.
+#pragma once
+
+#include <oaidl.h>
+#include <string>
+
+namespace quorlin {
+
+// The runtime's standard variant-to-text conversion: Empty is the empty text,
+// numbers their decimal text, booleans True/False. Null raises "Invalid use
+// of Null"; anything else that does not convert raises "Type mismatch". The
+// raise uses `source`; on failure `text` is left alone.
+HRESULT VariantToText(const VARIANT* value, const wchar_t* source, std::wstring& text);
+
+// A copy of `text` in a new variant.
+HRESULT TextToVariant(const std::wstring& text, VARIANT* result);
+
+std::string ToAnsi(const std::wstring& text);
+std::wstring FromAnsi(const char* text);
+
+// `text` without leading and trailing blanks (U+0020 only).
+std::wstring TrimBlanks(const std::wstring& text);
+
+}  // namespace quorlin

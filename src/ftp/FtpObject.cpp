@@ -1,0 +1,163 @@
+#include "FtpObject.h"
+
+#include "../component/Error.h"
+#include "../component/Text.h"
+#include "../platform/Constants.h"
+#include "PageObjects.h"
+
+namespace quorlin {
+
+FtpObject::FtpObject() {
+    port_ = kDefaultFtpPort;
+    proxy_.reset();
+    connectionFlags_ = 0;
+    transferType_ = kTransferAscii;
+    connectionOpen_ = false;
+}
+
+FtpObject::~FtpObject() {
+    // Closing on release reports to nobody.
+    if (FAILED(CloseConnection())) SetErrorInfo(0, nullptr);
+}
+
+HRESULT FtpObject::StoreText(const VARIANT* value, std::wstring& field) {
+    std::wstring text;
+    HRESULT hr = VariantToText(value, source::kFtp, text);
+    if (FAILED(hr)) return hr;
+    field = std::move(text);
+    return S_OK;
+}
+
+HRESULT FtpObject::OnStartPage(IScriptingContext** FTPScriptingContext, VARIANT* result) {
+    if (result) VariantInit(result);
+    if (!FTPScriptingContext || !*FTPScriptingContext)
+        return RaiseError(runtime_error::kObjectNotSet, source::kFtp, message::kObjectNotSet);
+    IDispatch* context = *FTPScriptingContext;
+    ComPtr<IDispatch> response;
+    HRESULT hr = ReadPageObject(context, L"Response", source::kFtp, response);
+    if (FAILED(hr)) return hr;
+    pageResponse_ = response;
+    ComPtr<IDispatch> server;
+    hr = ReadPageObject(context, L"Server", source::kFtp, server);
+    if (FAILED(hr)) return hr;
+    pageServer_ = server;
+    return S_OK;
+}
+
+HRESULT FtpObject::get_Version(VARIANT* result) { return TextToVariant(kFtpVersion, result); }
+
+HRESULT FtpObject::put_URL(VARIANT* str_URL) { return StoreText(str_URL, url_); }
+HRESULT FtpObject::get_URL(VARIANT* result) { return TextToVariant(url_, result); }
+HRESULT FtpObject::put_Username(VARIANT* str_username) { return StoreText(str_username, username_); }
+HRESULT FtpObject::get_Username(VARIANT* result) { return TextToVariant(username_, result); }
+HRESULT FtpObject::put_Password(VARIANT* str_password) { return StoreText(str_password, password_); }
+HRESULT FtpObject::get_Password(VARIANT* result) { return TextToVariant(password_, result); }
+
+HRESULT FtpObject::put_Port(LONG* lng_port) {
+    if (!lng_port) return E_POINTER;
+    if (*lng_port <= 0) return RaiseError(ftp_error::kInvalidPort, source::kFtp, message::kInvalidPort);
+    port_ = *lng_port;
+    return S_OK;
+}
+
+HRESULT FtpObject::get_Port(LONG* result) {
+    if (!result) return E_POINTER;
+    *result = port_;
+    return S_OK;
+}
+
+HRESULT FtpObject::put_Proxy(VARIANT* str_proxy) {
+    std::wstring text;
+    HRESULT hr = VariantToText(str_proxy, source::kFtp, text);
+    if (FAILED(hr)) return hr;
+    if (TrimBlanks(text).empty()) proxy_.reset();
+    else proxy_ = std::move(text);
+    return S_OK;
+}
+
+HRESULT FtpObject::get_Proxy(VARIANT* result) { return TextToVariant(proxy_.value_or(std::wstring()), result); }
+
+HRESULT FtpObject::put_Passive(VARIANT_BOOL* bool_passive) {
+    if (!bool_passive) return E_POINTER;
+    connectionFlags_ = *bool_passive ? kPassiveFlag : 0;
+    return S_OK;
+}
+
+HRESULT FtpObject::get_Passive(VARIANT_BOOL* result) {
+    if (!result) return E_POINTER;
+    *result = connectionFlags_ == kPassiveFlag ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+HRESULT FtpObject::put_TransferType(Ftp_Transfer_Type* FTT_Transfer_Type) {
+    if (!FTT_Transfer_Type) return E_POINTER;
+    LONG type = *FTT_Transfer_Type;
+    if (type == kTransferAscii || type == kTransferBinary) transferType_ = type;
+    return S_OK;
+}
+
+HRESULT FtpObject::OpenConnection() {
+    if (connectionOpen_) return S_OK;
+    if (TrimBlanks(url_).empty()) return RaiseError(ftp_error::kNeededSetting, source::kFtp, message::kUrlNotSet);
+    if (TrimBlanks(username_).empty())
+        return RaiseError(ftp_error::kNeededSetting, source::kFtp, message::kUsernameNotSet);
+
+    std::string proxy = proxy_ ? ToAnsi(*proxy_) : std::string();
+    // An internet handle left by an earlier failed opening is closed here.
+    internet_.Reset(InternetOpenA(kFtpAgent, kOpenTypePreconfig, proxy_ ? proxy.c_str() : nullptr, nullptr, 0));
+
+    if (port_ > kHighestPort) return RaiseError(runtime_error::kOverflow, source::kFtp, message::kOverflow);
+    INTERNET_PORT port = static_cast<INTERNET_PORT>(port_);
+
+    std::string server = ToAnsi(url_), user = ToAnsi(username_), password = ToAnsi(password_);
+    HINTERNET connection = InternetConnectA(internet_.Get(), server.c_str(), port, user.c_str(), password.c_str(),
+                                            kServiceFtp, connectionFlags_, 0);
+    DWORD error = GetLastError();
+    connection_.Reset(connection);
+    if (!connection)
+        return RaisePlatformError(ftp_error::kOpenConnection, source::kFtp, message::kOpenConnection, error,
+                                  operation::kOpenConnection);
+    connectionOpen_ = true;
+    return S_OK;
+}
+
+HRESULT FtpObject::CloseConnection() {
+    if (!connectionOpen_) return S_OK;
+    for (InternetHandle* handle : {&connection_, &internet_}) {
+        if (!handle->Close()) {
+            DWORD error = GetLastError();
+            return RaisePlatformError(ftp_error::kCloseConnection, source::kFtp, message::kCloseConnection, error,
+                                      operation::kCloseConnection);
+        }
+    }
+    connectionOpen_ = false;
+    return S_OK;
+}
+
+HRESULT FtpObject::get_Directory(VARIANT* result) {
+    if (result) VariantInit(result);
+    return E_NOTIMPL;
+}
+
+HRESULT FtpObject::put_Directory(VARIANT*) { return E_NOTIMPL; }
+
+HRESULT FtpObject::Files(_FTPFiles** result) {
+    if (result) *result = nullptr;
+    return E_NOTIMPL;
+}
+
+HRESULT FtpObject::GetDirectoryListing(Directory_Listing_Type*, BSTR* result) {
+    if (result) *result = nullptr;
+    return E_NOTIMPL;
+}
+
+HRESULT FtpObject::CreateDirectory(VARIANT*) { return E_NOTIMPL; }
+HRESULT FtpObject::RemoveDirectory(VARIANT*) { return E_NOTIMPL; }
+HRESULT FtpObject::RenameFile(VARIANT*, VARIANT*) { return E_NOTIMPL; }
+HRESULT FtpObject::PutFile(VARIANT*, VARIANT*) { return E_NOTIMPL; }
+HRESULT FtpObject::GetDirectory(VARIANT*, VARIANT*, VARIANT_BOOL*, VARIANT_BOOL*) { return E_NOTIMPL; }
+HRESULT FtpObject::PutDirectory(VARIANT*, VARIANT*, VARIANT_BOOL*) { return E_NOTIMPL; }
+HRESULT FtpObject::GetFile(VARIANT*, VARIANT*, VARIANT_BOOL*) { return E_NOTIMPL; }
+HRESULT FtpObject::DeleteFile(VARIANT*) { return E_NOTIMPL; }
+
+}  // namespace quorlin

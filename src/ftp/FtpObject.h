@@ -1,0 +1,69 @@
+// The FTP connection object: its settings, the page hook, and the opening
+// and closing of its WinINet connection.
+#pragma once
+
+#include "../component/DispatchObject.h"
+#include "../component/Interfaces.h"
+
+#include <optional>
+#include <string>
+
+namespace quorlin {
+
+class FtpObject final : public DispatchObject<_FTP> {
+public:
+    FtpObject();
+    ~FtpObject() override;
+
+    HRESULT STDMETHODCALLTYPE OnStartPage(IScriptingContext** FTPScriptingContext, VARIANT* result) override;
+    HRESULT STDMETHODCALLTYPE get_Version(VARIANT* result) override;
+    HRESULT STDMETHODCALLTYPE put_URL(VARIANT* str_URL) override;
+    HRESULT STDMETHODCALLTYPE get_URL(VARIANT* result) override;
+    HRESULT STDMETHODCALLTYPE put_Username(VARIANT* str_username) override;
+    HRESULT STDMETHODCALLTYPE get_Username(VARIANT* result) override;
+    HRESULT STDMETHODCALLTYPE put_Password(VARIANT* str_password) override;
+    HRESULT STDMETHODCALLTYPE get_Password(VARIANT* result) override;
+    HRESULT STDMETHODCALLTYPE put_Port(LONG* lng_port) override;
+    HRESULT STDMETHODCALLTYPE get_Port(LONG* result) override;
+    HRESULT STDMETHODCALLTYPE put_Proxy(VARIANT* str_proxy) override;
+    HRESULT STDMETHODCALLTYPE get_Proxy(VARIANT* result) override;
+    HRESULT STDMETHODCALLTYPE put_Passive(VARIANT_BOOL* bool_passive) override;
+    HRESULT STDMETHODCALLTYPE get_Passive(VARIANT_BOOL* result) override;
+    HRESULT STDMETHODCALLTYPE put_TransferType(Ftp_Transfer_Type* FTT_Transfer_Type) override;
+    HRESULT STDMETHODCALLTYPE OpenConnection() override;
+    HRESULT STDMETHODCALLTYPE CloseConnection() override;
+    HRESULT STDMETHODCALLTYPE get_Directory(VARIANT* result) override;
+    HRESULT STDMETHODCALLTYPE put_Directory(VARIANT* str_directory) override;
+    HRESULT STDMETHODCALLTYPE Files(_FTPFiles** result) override;
+    HRESULT STDMETHODCALLTYPE GetDirectoryListing(Directory_Listing_Type* lng_listing_type, BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE CreateDirectory(VARIANT* str_directory_name) override;
+    HRESULT STDMETHODCALLTYPE RemoveDirectory(VARIANT* str_directory_name) override;
+    HRESULT STDMETHODCALLTYPE RenameFile(VARIANT* str_old_filename, VARIANT* str_new_filename) override;
+    HRESULT STDMETHODCALLTYPE PutFile(VARIANT* str_local_path, VARIANT* str_remote_path) override;
+    HRESULT STDMETHODCALLTYPE GetDirectory(VARIANT* str_remote_path, VARIANT* str_local_path,
+                                           VARIANT_BOOL* bool_overwrite,
+                                           VARIANT_BOOL* bool_traverse_sub_directories) override;
+    HRESULT STDMETHODCALLTYPE PutDirectory(VARIANT* str_local_path, VARIANT* str_remote_path,
+                                           VARIANT_BOOL* bool_traverse_sub_directories) override;
+    HRESULT STDMETHODCALLTYPE GetFile(VARIANT* str_remote_path, VARIANT* str_local_path,
+                                      VARIANT_BOOL* bool_overwrite) override;
+    HRESULT STDMETHODCALLTYPE DeleteFile(VARIANT* str_remote_path) override;
+
+private:
+    HRESULT StoreText(const VARIANT* value, std::wstring& field);
+
+    ComPtr<IDispatch> pageResponse_;
+    ComPtr<IDispatch> pageServer_;
+    std::wstring url_;
+    std::wstring username_;
+    std::wstring password_;
+    LONG port_ = 0;
+    std::optional<std::wstring> proxy_;
+    DWORD connectionFlags_ = 0;
+    LONG transferType_ = 0;
+    bool connectionOpen_ = false;
+    InternetHandle internet_;
+    InternetHandle connection_;
+};
+
+}  // namespace quorlin

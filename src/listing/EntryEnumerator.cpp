@@ -1,0 +1,68 @@
+#include "EntryEnumerator.h"
+
+#include <new>
+
+namespace quorlin {
+
+EntryEnumerator::EntryEnumerator(std::shared_ptr<const EntryList> entries, size_t position)
+    : entries_(std::move(entries)), position_(position) {
+    module::AddObject();
+}
+
+EntryEnumerator::~EntryEnumerator() { module::RemoveObject(); }
+
+HRESULT EntryEnumerator::QueryInterface(REFIID iid, void** object) {
+    if (!object) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IEnumVARIANT) {
+        *object = static_cast<IEnumVARIANT*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG EntryEnumerator::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
+
+ULONG EntryEnumerator::Release() {
+    LONG remaining = InterlockedDecrement(&references_);
+    if (remaining == 0) delete this;
+    return static_cast<ULONG>(remaining);
+}
+
+HRESULT EntryEnumerator::Next(ULONG count, VARIANT* items, ULONG* fetched) {
+    if (!items) return E_POINTER;
+    ULONG delivered = 0;
+    while (delivered < count && position_ < entries_->size()) {
+        VariantInit(&items[delivered]);
+        V_VT(&items[delivered]) = VT_DISPATCH;
+        (*entries_)[position_].CopyTo(&V_DISPATCH(&items[delivered]));
+        ++delivered;
+        ++position_;
+    }
+    if (fetched) *fetched = delivered;
+    return delivered == count ? S_OK : S_FALSE;
+}
+
+HRESULT EntryEnumerator::Skip(ULONG count) {
+    size_t remaining = entries_->size() - position_;
+    if (count > remaining) {
+        position_ = entries_->size();
+        return S_FALSE;
+    }
+    position_ += count;
+    return S_OK;
+}
+
+HRESULT EntryEnumerator::Reset() {
+    position_ = 0;
+    return S_OK;
+}
+
+HRESULT EntryEnumerator::Clone(IEnumVARIANT** copy) {
+    if (!copy) return E_POINTER;
+    *copy = new (std::nothrow) EntryEnumerator(entries_, position_);
+    return *copy ? S_OK : E_OUTOFMEMORY;
+}
+
+}  // namespace quorlin

@@ -1,0 +1,60 @@
+#include "FileEntry.h"
+
+namespace quorlin {
+
+namespace {
+
+HRESULT ReadText(const std::wstring& field, BSTR* result) {
+    if (!result) return E_POINTER;
+    Bstr copy(field);
+    if (copy.Failed()) return E_OUTOFMEMORY;
+    *result = copy.Detach();
+    return S_OK;
+}
+
+HRESULT WriteText(std::wstring& field, const BSTR* value) {
+    if (!value) return E_POINTER;
+    field.assign(*value ? *value : L"", *value ? SysStringLen(*value) : 0);
+    return S_OK;
+}
+
+template <class T>
+HRESULT ReadNumber(LONG field, T* result) {
+    if (!result) return E_POINTER;
+    *result = static_cast<T>(field);
+    return S_OK;
+}
+
+template <class T>
+HRESULT WriteNumber(LONG& field, const T* value) {
+    if (!value) return E_POINTER;
+    field = static_cast<LONG>(*value);
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT FileEntry::get_ID(BSTR* result) { return ReadText(id_, result); }
+
+HRESULT FileEntry::put_ID(BSTR* str_New) {
+    if (!str_New) return E_POINTER;
+    // The ID is the entry's key: only its first assignment counts.
+    if (idAssigned_) return S_OK;
+    idAssigned_ = true;
+    return WriteText(id_, str_New);
+}
+
+HRESULT FileEntry::put_Filename(BSTR* str_filename) { return WriteText(filename_, str_filename); }
+HRESULT FileEntry::get_Filename(BSTR* result) { return ReadText(filename_, result); }
+HRESULT FileEntry::put_FileType(enum_FileType* lng_file_type) { return WriteNumber(fileType_, lng_file_type); }
+HRESULT FileEntry::get_FileType(enum_FileType* result) { return ReadNumber(fileType_, result); }
+HRESULT FileEntry::put_FileSize(LONG* lng_file_size) { return WriteNumber(fileSize_, lng_file_size); }
+HRESULT FileEntry::get_FileSize(LONG* result) { return ReadNumber(fileSize_, result); }
+HRESULT FileEntry::put_LastAccessTime(BSTR* str_last_access_time) { return WriteText(lastAccessTime_, str_last_access_time); }
+HRESULT FileEntry::get_LastAccessTime(BSTR* result) { return ReadText(lastAccessTime_, result); }
+HRESULT FileEntry::put_LastWriteTime(BSTR* str_last_write_time) { return WriteText(lastWriteTime_, str_last_write_time); }
+HRESULT FileEntry::get_LastWriteTime(BSTR* result) { return ReadText(lastWriteTime_, result); }
+HRESULT FileEntry::put_CreationTime(BSTR* str_creation_time) { return WriteText(creationTime_, str_creation_time); }
+HRESULT FileEntry::get_CreationTime(BSTR* result) { return ReadText(creationTime_, result); }
+
+}  // namespace quorlin

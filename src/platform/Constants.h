@@ -1,0 +1,124 @@
+// Named constants of the component: error numbers and their fixed messages,
+// WinINet flags and buffer sizes. No code lives here.
+#pragma once
+
+#include <windows.h>
+
+namespace quorlin {
+
+// Automation error base: every error the library raises is this plus a small number.
+constexpr HRESULT kErrorBase = static_cast<HRESULT>(0x80040000);
+
+namespace ftp_error {
+constexpr HRESULT kInvalidPort = kErrorBase + 513;           // 0x80040201
+constexpr HRESULT kOpenConnection = kErrorBase + 514;        // 0x80040202
+constexpr HRESULT kRetrieveDirectory = kErrorBase + 514;     // 0x80040202, shared
+constexpr HRESULT kSetDirectory = kErrorBase + 515;          // 0x80040203
+constexpr HRESULT kDirectoryListing = kErrorBase + 516;      // 0x80040204
+constexpr HRESULT kCreateDirectory = kErrorBase + 517;       // 0x80040205
+constexpr HRESULT kRenameFile = kErrorBase + 518;            // 0x80040206
+constexpr HRESULT kPutFile = kErrorBase + 519;               // 0x80040207
+constexpr HRESULT kGetFile = kErrorBase + 520;               // 0x80040208
+constexpr HRESULT kDeleteFile = kErrorBase + 521;            // 0x80040209
+constexpr HRESULT kCloseConnection = kErrorBase + 522;       // 0x8004020A
+constexpr HRESULT kNeededSetting = kErrorBase + 523;         // 0x8004020B
+constexpr HRESULT kRemoveDirectory = kErrorBase + 524;       // 0x8004020C
+constexpr HRESULT kNoConnection = kErrorBase + 525;          // 0x8004020D
+constexpr HRESULT kFolderMissing = kErrorBase + 526;         // 0x8004020E
+}  // namespace ftp_error
+
+namespace http_error {
+constexpr HRESULT kOpen = kErrorBase + 1000;        // 0x800403E8
+constexpr HRESULT kSendRequest = kErrorBase + 1001; // 0x800403E9
+constexpr HRESULT kQueryInfo = kErrorBase + 1002;   // 0x800403EA
+constexpr HRESULT kReadFile = kErrorBase + 1003;    // 0x800403EB
+constexpr HRESULT kNoUrlOrClose = kErrorBase + 1004; // 0x800403EC
+}  // namespace http_error
+
+// Standard errors of the automation runtime that the library raises itself.
+namespace runtime_error {
+constexpr HRESULT kInvalidProcedureCall = static_cast<HRESULT>(0x800A0005);
+constexpr HRESULT kOverflow = static_cast<HRESULT>(0x800A0006);
+constexpr HRESULT kSubscriptOutOfRange = static_cast<HRESULT>(0x800A0009);
+constexpr HRESULT kTypeMismatch = static_cast<HRESULT>(0x800A000D);
+constexpr HRESULT kObjectNotSet = static_cast<HRESULT>(0x800A005B);
+constexpr HRESULT kInvalidUseOfNull = static_cast<HRESULT>(0x800A005E);
+constexpr HRESULT kObjectRequired = static_cast<HRESULT>(0x800A01A8);
+constexpr HRESULT kDuplicateKey = static_cast<HRESULT>(0x800A01C9);
+}  // namespace runtime_error
+
+namespace source {
+constexpr const wchar_t* kFtp = L"Quorlin.FTP";
+constexpr const wchar_t* kHttp = L"Quorlin.HTTP";
+constexpr const wchar_t* kCollection = L"Quorlin.FTPFiles";  // the collection's own lookup errors
+}  // namespace source
+
+namespace message {
+constexpr const wchar_t* kInvalidPort = L"The port number that you entered is invalid";
+constexpr const wchar_t* kOpenConnection = L"Error opening FTP connection.";
+constexpr const wchar_t* kRetrieveDirectory = L"Error retrieving directory.";
+constexpr const wchar_t* kSetDirectory = L"Error setting directory.";
+constexpr const wchar_t* kListingFirst = L"Error retrieving directory listing.(1)";
+constexpr const wchar_t* kListingNextPrefix = L"Error retrieving directory listing.(2)(";
+constexpr const wchar_t* kListingClose = L"Error retrieving directory listing.(3)";
+constexpr const wchar_t* kCreateDirectory = L"Error creating directory.";
+constexpr const wchar_t* kRenameFile = L"Error renaming file/directory.";
+constexpr const wchar_t* kPutFile = L"Error putting file to remote server.";
+constexpr const wchar_t* kGetFile = L"Error getting file from the remote server.";
+constexpr const wchar_t* kDeleteFile = L"Error deleting file from the remote server.";
+constexpr const wchar_t* kCloseConnection = L"Error closing connection to remote server.";
+constexpr const wchar_t* kUrlNotSet = L"Needed Property not set.  URL";
+constexpr const wchar_t* kUsernameNotSet = L"Needed Parameter not set.  Username";
+constexpr const wchar_t* kRemoveDirectory = L"Error removing directory.";
+constexpr const wchar_t* kNoConnection = L"Error getting/setting directory.  No connection open.";
+constexpr const wchar_t* kHttpOpenInternet = L"Error opening connection to the internet.";
+constexpr const wchar_t* kHttpOpenServer = L"Error opening connection to remote server.";
+constexpr const wchar_t* kHttpOpenRequest = L"Error opening request to remote server.";
+constexpr const wchar_t* kHttpSendRequest = L"Error opening request received from remote server.";
+constexpr const wchar_t* kHttpInformation = L"Error getting information out of request.";
+constexpr const wchar_t* kHttpNoUrl = L"No URL set.  Please ensure that the URL property is set.";
+constexpr const wchar_t* kHttpClose = L"Error closing connection.";
+
+constexpr const wchar_t* kOverflow = L"Overflow";
+constexpr const wchar_t* kInvalidUseOfNull = L"Invalid use of Null";
+constexpr const wchar_t* kTypeMismatch = L"Type mismatch";
+constexpr const wchar_t* kObjectNotSet = L"Object variable or With block variable not set";
+constexpr const wchar_t* kObjectRequired = L"Object required";
+constexpr const wchar_t* kSubscriptOutOfRange = L"Subscript out of range";
+constexpr const wchar_t* kInvalidProcedureCall = L"Invalid procedure call or argument";
+}  // namespace message
+
+namespace operation {
+constexpr const wchar_t* kOpenConnection = L"OpenConnection";
+constexpr const wchar_t* kCloseConnection = L"CloseConnection";
+constexpr const wchar_t* kDirectory = L"Directory";
+constexpr const wchar_t* kGetDirectoryListing = L"GetDirectoryListing";
+constexpr const wchar_t* kCreateDirectory = L"CreateDirectory";
+constexpr const wchar_t* kRemoveDirectory = L"RemoveDirectory";
+constexpr const wchar_t* kRenameFile = L"RenameFile";
+constexpr const wchar_t* kDeleteFile = L"DeleteFile";
+constexpr const wchar_t* kPutFile = L"PutFile";
+constexpr const wchar_t* kGetFile = L"GetFile";
+constexpr const wchar_t* kGetString = L"GetString";
+}  // namespace operation
+
+// FTP object settings.
+constexpr const char* kFtpAgent = "Quorlin FTP";
+constexpr const wchar_t* kFtpVersion = L"0.88.3b";
+constexpr const wchar_t* kHttpVersion = L".88b";
+constexpr LONG kDefaultFtpPort = 21;
+constexpr LONG kHighestPort = 65535;
+constexpr DWORD kPassiveFlag = 0x08000000;  // INTERNET_FLAG_PASSIVE
+constexpr LONG kTransferAscii = 1;           // FTP_TRANSFER_TYPE_ASCII
+constexpr LONG kTransferBinary = 2;          // FTP_TRANSFER_TYPE_BINARY
+constexpr DWORD kOpenTypePreconfig = 0;      // INTERNET_OPEN_TYPE_PRECONFIG
+constexpr DWORD kServiceFtp = 1;             // INTERNET_SERVICE_FTP
+
+// Error texts.
+constexpr DWORD kExtendedError = 12003;      // ERROR_INTERNET_EXTENDED_ERROR
+constexpr DWORD kFormatFromModuleAndSystem = 0x1800;  // FROM_HMODULE | FROM_SYSTEM
+constexpr DWORD kErrorTextBufferChars = 2048;
+constexpr DWORD kFormatMessageChars = 256;
+constexpr DWORD kDirectoryBufferChars = 260;
+
+}  // namespace quorlin

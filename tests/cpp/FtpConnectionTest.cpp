@@ -1,0 +1,117 @@
+// Opening and closing connections against the real servers named in
+// QUORLIN_FTP_SERVERS, passive and active.
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <iphlpapi.h>
+
+namespace {
+
+ComPtr<_FTP> ConnectedFtp(const FtpServer& server, bool passive, const std::wstring& password, HRESULT& opened) {
+    ComPtr<_FTP> ftp;
+    EXPECT_EQ(S_OK, CoCreateInstance(CLSID_FTP, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&ftp)));
+    VARIANT url = Text(L"127.0.0.1"), user = Text(FtpUser().c_str()), secret = Text(password.c_str());
+    ftp->put_URL(&url);
+    ftp->put_Username(&user);
+    ftp->put_Password(&secret);
+    for (VARIANT* v : {&url, &user, &secret}) VariantClear(v);
+    LONG port = server.port;
+    ftp->put_Port(&port);
+    VARIANT_BOOL mode = passive ? VARIANT_TRUE : VARIANT_FALSE;
+    ftp->put_Passive(&mode);
+    opened = ftp->OpenConnection();
+    return ftp;
+}
+
+// Established TCP connections whose local end is the server's port: the
+// server side of every open session.
+int ServerSessions(int port) {
+    ULONG size = 0;
+    GetTcpTable(nullptr, &size, FALSE);
+    std::vector<BYTE> buffer(size + 4096);
+    auto* table = reinterpret_cast<MIB_TCPTABLE*>(buffer.data());
+    size = static_cast<ULONG>(buffer.size());
+    if (GetTcpTable(table, &size, FALSE) != NO_ERROR) return -1;
+    int sessions = 0;
+    for (DWORD i = 0; i < table->dwNumEntries; ++i) {
+        const MIB_TCPROW& row = table->table[i];
+        if (row.dwState == MIB_TCP_STATE_ESTAB && ntohs(static_cast<u_short>(row.dwLocalPort)) == port) ++sessions;
+    }
+    return sessions;
+}
+
+class FtpConnection : public ::testing::TestWithParam<std::tuple<FtpServer, bool>> {};
+
+TEST_P(FtpConnection, GoodLoginOpensAndClosesTwiceHarmlessly) {
+    auto [server, passive] = GetParam();
+    HRESULT opened = E_FAIL;
+    ComPtr<_FTP> ftp = ConnectedFtp(server, passive, FtpPassword(), opened);
+    ASSERT_EQ(S_OK, opened) << TakeError().description.size();
+    // A second opening is a no-op, even after URL changed.
+    VARIANT other = Text(L"no.such.host.invalid");
+    ftp->put_URL(&other);
+    VariantClear(&other);
+    EXPECT_EQ(S_OK, ftp->OpenConnection());
+    EXPECT_EQ(1, ServerSessions(server.port));
+    EXPECT_EQ(S_OK, ftp->CloseConnection());
+    EXPECT_EQ(S_OK, ftp->CloseConnection());
+}
+
+TEST_P(FtpConnection, RefusedLoginRaisesTheOpeningErrorWithTheErrorText) {
+    auto [server, passive] = GetParam();
+    HRESULT opened = S_OK;
+    ComPtr<_FTP> ftp = ConnectedFtp(server, passive, L"wrong-password", opened);
+    EXPECT_EQ(static_cast<HRESULT>(0x80040202), opened);
+    RaisedError error = TakeError();
+    EXPECT_EQ(L"Quorlin.FTP", error.source);
+    const std::wstring message = L"Error opening FTP connection.";
+    ASSERT_EQ(message, error.description.substr(0, message.size()));
+    std::wstring text = error.description.substr(message.size());
+    // Either the server's reply (extended error) or "OpenConnection error code: N Message: ...".
+    EXPECT_TRUE(text.rfind(L"OpenConnection error code: ", 0) == 0 || text.rfind(L"5", 0) == 0) << "error text";
+    EXPECT_EQ(S_OK, ftp->CloseConnection());
+}
+
+TEST_P(FtpConnection, ReleasingAnOpenObjectEndsTheSession) {
+    auto [server, passive] = GetParam();
+    HRESULT opened = E_FAIL;
+    ComPtr<_FTP> ftp = ConnectedFtp(server, passive, FtpPassword(), opened);
+    ASSERT_EQ(S_OK, opened);
+    ASSERT_EQ(1, ServerSessions(server.port));
+    ftp.Reset();
+    int sessions = -1;
+    for (int wait = 0; wait < 50 && sessions != 0; ++wait) {
+        sessions = ServerSessions(server.port);
+        if (sessions != 0) Sleep(100);
+    }
+    EXPECT_EQ(0, sessions);
+}
+
+TEST_P(FtpConnection, ClosedObjectReconnectsWithCurrentSettings) {
+    auto [server, passive] = GetParam();
+    HRESULT opened = E_FAIL;
+    ComPtr<_FTP> ftp = ConnectedFtp(server, passive, FtpPassword(), opened);
+    ASSERT_EQ(S_OK, opened);
+    ASSERT_EQ(S_OK, ftp->CloseConnection());
+    VARIANT wrong = Text(L"wrong-password");
+    ftp->put_Password(&wrong);
+    VariantClear(&wrong);
+    EXPECT_EQ(static_cast<HRESULT>(0x80040202), ftp->OpenConnection());
+}
+
+std::vector<std::tuple<FtpServer, bool>> Cases() {
+    std::vector<std::tuple<FtpServer, bool>> cases;
+    for (const FtpServer& server : FtpServers()) {
+        cases.emplace_back(server, true);
+        cases.emplace_back(server, false);
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, FtpConnection, ::testing::ValuesIn(Cases()),
+                         [](const ::testing::TestParamInfo<std::tuple<FtpServer, bool>>& info) {
+                             return std::get<0>(info.param).name + (std::get<1>(info.param) ? "_passive" : "_active");
+                         });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(FtpConnection);
+
+}  // namespace
