@@ -19,8 +19,8 @@ HRESULT VariantToText(const VARIANT* value, const wchar_t* source, std::wstring&
     Variant converted;
     HRESULT hr = VariantChangeTypeEx(converted.Get(), const_cast<VARIANT*>(actual), LOCALE_USER_DEFAULT, VARIANT_ALPHABOOL, VT_BSTR);
     if (FAILED(hr)) return RaiseError(runtime_error::kTypeMismatch, source, message::kTypeMismatch);
-    BSTR converted_text = V_BSTR(converted.Get());
-    text.assign(converted_text ? converted_text : L"", converted_text ? SysStringLen(converted_text) : 0);
+    BSTR convertedText = V_BSTR(converted.Get());
+    text.assign(convertedText ? convertedText : L"", convertedText ? SysStringLen(convertedText) : 0);
     return S_OK;
 }
 
