@@ -45,33 +45,46 @@ HRESULT FindFunction(ITypeInfo* info, DISPID id, WORD flags, FUNCDESC** desc) {
     return DISP_E_MEMBERNOTFOUND;
 }
 
+// The attributes of a user-defined type, released with the holder.
+class ReferencedAttributes {
+public:
+    ReferencedAttributes(ITypeInfo* info, HREFTYPE reference) {
+        if (SUCCEEDED(info->GetRefTypeInfo(reference, &info_)) && FAILED(info_->GetTypeAttr(&attributes_)))
+            attributes_ = nullptr;
+    }
+    ReferencedAttributes(const ReferencedAttributes&) = delete;
+    ReferencedAttributes& operator=(const ReferencedAttributes&) = delete;
+    ~ReferencedAttributes() {
+        if (attributes_) info_->ReleaseTypeAttr(attributes_);
+    }
+    const TYPEATTR* operator->() const { return attributes_; }
+    explicit operator bool() const { return attributes_ != nullptr; }
+    ITypeInfo* Info() const { return info_.Get(); }
+
+private:
+    ComPtr<ITypeInfo> info_;
+    TYPEATTR* attributes_ = nullptr;
+};
+
 // The variant type that a by-reference argument must carry for `target`
 // (the type the parameter points to): VT_EMPTY when the parameter needs no help.
 VARTYPE ReferencedType(ITypeInfo* info, const TYPEDESC& target) {
     switch (target.vt) {
     case VT_USERDEFINED: {
-        ComPtr<ITypeInfo> referenced;
-        if (FAILED(info->GetRefTypeInfo(target.hreftype, &referenced))) return VT_EMPTY;
-        TYPEATTR* attributes = nullptr;
-        if (FAILED(referenced->GetTypeAttr(&attributes))) return VT_EMPTY;
-        VARTYPE type = VT_EMPTY;
-        if (attributes->typekind == TKIND_ENUM) type = VT_I4;
-        else if (attributes->typekind == TKIND_ALIAS) type = ReferencedType(referenced.Get(), attributes->tdescAlias);
-        referenced->ReleaseTypeAttr(attributes);
-        return type;
+        ReferencedAttributes referenced(info, target.hreftype);
+        if (!referenced) return VT_EMPTY;
+        if (referenced->typekind == TKIND_ENUM) return VT_I4;
+        if (referenced->typekind == TKIND_ALIAS) return ReferencedType(referenced.Info(), referenced->tdescAlias);
+        return VT_EMPTY;
     }
     case VT_PTR: {
         // A pointer to an interface pointer: the argument is a reference to an object.
         const TYPEDESC& pointee = *target.lptdesc;
         if (pointee.vt == VT_DISPATCH || pointee.vt == VT_UNKNOWN) return pointee.vt;
         if (pointee.vt != VT_USERDEFINED) return VT_EMPTY;
-        ComPtr<ITypeInfo> referenced;
-        if (FAILED(info->GetRefTypeInfo(pointee.hreftype, &referenced))) return VT_EMPTY;
-        TYPEATTR* attributes = nullptr;
-        if (FAILED(referenced->GetTypeAttr(&attributes))) return VT_EMPTY;
-        VARTYPE type = (attributes->wTypeFlags & TYPEFLAG_FDISPATCHABLE) ? VT_DISPATCH : VT_UNKNOWN;
-        referenced->ReleaseTypeAttr(attributes);
-        return type;
+        ReferencedAttributes referenced(info, pointee.hreftype);
+        if (!referenced) return VT_EMPTY;
+        return (referenced->wTypeFlags & TYPEFLAG_FDISPATCHABLE) ? VT_DISPATCH : VT_UNKNOWN;
     }
     case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_I4: case VT_UI4: case VT_INT: case VT_UINT:
     case VT_I8: case VT_UI8: case VT_R4: case VT_R8: case VT_CY: case VT_DATE: case VT_BSTR: case VT_BOOL:
