@@ -16,6 +16,7 @@ WINE=/usr/lib/wine/wine64
 FTP_USER=quorlintest
 FTP_PASSWORD=quorlin-pw
 FTP_HOME=$RUN/ftp-home
+SCRATCH=$RUN/scratch  # local files of the tests and the demo
 # name:port:passive range, one per server
 FTP_SERVERS="vsftpd:21021:30000:30049 proftpd:21022:30050:30099 pureftpd:21023:30100:30149"
 
@@ -164,6 +165,14 @@ start_pureftpd() {
     echo $! >"$dir/pid"
 }
 
+# Empties the FTP home and the local scratch folder, so every run starts clean.
+reset_folders() {
+    ensure_ftp_user
+    find "$FTP_HOME" -mindepth 1 -delete
+    rm -rf "$SCRATCH"
+    mkdir -p "$SCRATCH"
+}
+
 wait_port() {
     local port=$1 i
     for i in $(seq 1 100); do
@@ -186,11 +195,14 @@ start_ftp_servers() {  # names to start, default all
     done
 }
 
+# Stops every server started and waits until each has let go of its port.
 stop_servers() {
-    local pidfile
+    local pidfile pid i
     for pidfile in "$RUN"/*/pid; do
         [ -f "$pidfile" ] || continue
-        kill "$(cat "$pidfile")" 2>/dev/null || true
+        pid=$(cat "$pidfile")
+        kill "$pid" 2>/dev/null || true
+        for i in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
         rm -f "$pidfile"
     done
 }

@@ -19,4 +19,21 @@ HRESULT RaiseError(HRESULT code, const wchar_t* source, const std::wstring& desc
 HRESULT RaisePlatformError(HRESULT code, const wchar_t* source, const wchar_t* message, DWORD systemCode,
                            const wchar_t* operationName);
 
+// What a member raises when its platform call fails.
+struct PlatformFailure {
+    HRESULT code;
+    const wchar_t* message;
+    const wchar_t* operation;
+};
+
+// Makes one platform call and reads the thread's last error right behind it,
+// before anything else can change it; raises `failure` when the call failed.
+template <typename Call>
+HRESULT CallPlatform(const wchar_t* source, const PlatformFailure& failure, Call&& call) {
+    const bool succeeded = static_cast<bool>(call());
+    const DWORD error = GetLastError();
+    if (succeeded) return S_OK;
+    return RaisePlatformError(failure.code, source, failure.message, error, failure.operation);
+}
+
 }  // namespace quorlin

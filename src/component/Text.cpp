@@ -24,6 +24,13 @@ HRESULT VariantToText(const VARIANT* value, const wchar_t* source, std::wstring&
     return S_OK;
 }
 
+HRESULT VariantToAnsi(const VARIANT* value, const wchar_t* source, std::string& ansi) {
+    std::wstring text;
+    HRESULT hr = VariantToText(value, source, text);
+    if (SUCCEEDED(hr)) ansi = ToAnsi(text);
+    return hr;
+}
+
 HRESULT TextToVariant(const std::wstring& text, VARIANT* result) {
     if (!result) return E_POINTER;
     VariantInit(result);

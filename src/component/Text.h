@@ -13,6 +13,9 @@ namespace quorlin {
 // raise uses `source`; on failure `text` is left alone.
 HRESULT VariantToText(const VARIANT* value, const wchar_t* source, std::wstring& text);
 
+// VariantToText followed by ToAnsi: the form every path takes to WinINet.
+HRESULT VariantToAnsi(const VARIANT* value, const wchar_t* source, std::string& ansi);
+
 // A copy of `text` in a new variant.
 HRESULT TextToVariant(const std::wstring& text, VARIANT* result);
 

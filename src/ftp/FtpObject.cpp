@@ -3,9 +3,22 @@
 #include "../component/Error.h"
 #include "../component/Text.h"
 #include "../platform/Constants.h"
+#include "FileTransfer.h"
 #include "PageObjects.h"
+#include "RemoteCommand.h"
 
 namespace quorlin {
+namespace {
+
+const PlatformFailure kOpenConnectionFailure = {ftp_error::kOpenConnection, message::kOpenConnection,
+                                                operation::kOpenConnection};
+const PlatformFailure kCloseConnectionFailure = {ftp_error::kCloseConnection, message::kCloseConnection,
+                                                 operation::kCloseConnection};
+const PlatformFailure kRetrieveDirectoryFailure = {ftp_error::kRetrieveDirectory, message::kRetrieveDirectory,
+                                                   operation::kDirectory};
+const PlatformFailure kSetDirectoryFailure = {ftp_error::kSetDirectory, message::kSetDirectory, operation::kDirectory};
+
+}  // namespace
 
 FtpObject::FtpObject() {
     port_ = kDefaultFtpPort;
@@ -110,13 +123,14 @@ HRESULT FtpObject::OpenConnection() {
     INTERNET_PORT port = static_cast<INTERNET_PORT>(port_);
 
     std::string server = ToAnsi(url_), user = ToAnsi(username_), password = ToAnsi(password_);
-    HINTERNET connection = InternetConnectA(internet_.Get(), server.c_str(), port, user.c_str(), password.c_str(),
-                                            kServiceFtp, connectionFlags_, 0);
-    DWORD error = GetLastError();
+    HINTERNET connection = nullptr;
+    HRESULT hr = CallPlatform(source::kFtp, kOpenConnectionFailure, [&] {
+        connection = InternetConnectA(internet_.Get(), server.c_str(), port, user.c_str(), password.c_str(),
+                                      kServiceFtp, connectionFlags_, 0);
+        return connection != nullptr;
+    });
+    if (FAILED(hr)) return hr;
     connection_.Reset(connection);
-    if (!connection)
-        return RaisePlatformError(ftp_error::kOpenConnection, source::kFtp, message::kOpenConnection, error,
-                                  operation::kOpenConnection);
     connectionOpen_ = true;
     return S_OK;
 }
@@ -124,22 +138,35 @@ HRESULT FtpObject::OpenConnection() {
 HRESULT FtpObject::CloseConnection() {
     if (!connectionOpen_) return S_OK;
     for (InternetHandle* handle : {&connection_, &internet_}) {
-        if (!handle->Close()) {
-            DWORD error = GetLastError();
-            return RaisePlatformError(ftp_error::kCloseConnection, source::kFtp, message::kCloseConnection, error,
-                                      operation::kCloseConnection);
-        }
+        HRESULT hr = CallPlatform(source::kFtp, kCloseConnectionFailure, [&] { return handle->Close(); });
+        if (FAILED(hr)) return hr;
     }
     connectionOpen_ = false;
     return S_OK;
 }
 
 HRESULT FtpObject::get_Directory(VARIANT* result) {
-    if (result) VariantInit(result);
-    return E_NOTIMPL;
+    if (!result) return E_POINTER;
+    VariantInit(result);
+    if (!connectionOpen_) return RaiseError(ftp_error::kNoConnection, source::kFtp, message::kNoConnection);
+    char directory[kDirectoryBufferChars] = {};
+    DWORD length = kDirectoryBufferChars;
+    HRESULT hr = CallPlatform(source::kFtp, kRetrieveDirectoryFailure,
+                              [&] { return FtpGetCurrentDirectoryA(connection_.Get(), directory, &length); });
+    if (FAILED(hr)) return hr;
+    // The buffer was all NUL before the call, so its text ends inside it.
+    directory[kDirectoryBufferChars - 1] = '\0';
+    return TextToVariant(FromAnsi(directory), result);
 }
 
-HRESULT FtpObject::put_Directory(VARIANT*) { return E_NOTIMPL; }
+HRESULT FtpObject::put_Directory(VARIANT* str_directory) {
+    if (!connectionOpen_) return RaiseError(ftp_error::kNoConnection, source::kFtp, message::kNoConnection);
+    std::string directory;
+    HRESULT hr = VariantToAnsi(str_directory, source::kFtp, directory);
+    if (FAILED(hr)) return hr;
+    return CallPlatform(source::kFtp, kSetDirectoryFailure,
+                        [&] { return FtpSetCurrentDirectoryA(connection_.Get(), directory.c_str()); });
+}
 
 HRESULT FtpObject::Files(_FTPFiles** result) {
     if (result) *result = nullptr;
@@ -151,13 +178,33 @@ HRESULT FtpObject::GetDirectoryListing(Directory_Listing_Type*, BSTR* result) {
     return E_NOTIMPL;
 }
 
-HRESULT FtpObject::CreateDirectory(VARIANT*) { return E_NOTIMPL; }
-HRESULT FtpObject::RemoveDirectory(VARIANT*) { return E_NOTIMPL; }
-HRESULT FtpObject::RenameFile(VARIANT*, VARIANT*) { return E_NOTIMPL; }
-HRESULT FtpObject::PutFile(VARIANT*, VARIANT*) { return E_NOTIMPL; }
+HRESULT FtpObject::CreateDirectory(VARIANT* str_directory_name) {
+    return RunRemoteCommand(RemoteCommand::CreateDirectory, connection_.Get(), str_directory_name);
+}
+
+HRESULT FtpObject::RemoveDirectory(VARIANT* str_directory_name) {
+    return RunRemoteCommand(RemoteCommand::RemoveDirectory, connection_.Get(), str_directory_name);
+}
+
+HRESULT FtpObject::RenameFile(VARIANT* str_old_filename, VARIANT* str_new_filename) {
+    return RunRemoteCommand(RemoteCommand::RenameFile, connection_.Get(), str_old_filename, str_new_filename);
+}
+
+HRESULT FtpObject::DeleteFile(VARIANT* str_remote_path) {
+    return RunRemoteCommand(RemoteCommand::DeleteFile, connection_.Get(), str_remote_path);
+}
+
+HRESULT FtpObject::PutFile(VARIANT* str_local_path, VARIANT* str_remote_path) {
+    return UploadFile(connection_.Get(), str_local_path, str_remote_path, static_cast<DWORD>(transferType_));
+}
+
+HRESULT FtpObject::GetFile(VARIANT* str_remote_path, VARIANT* str_local_path, VARIANT_BOOL* bool_overwrite) {
+    if (!bool_overwrite) return E_POINTER;
+    return DownloadFile(connection_.Get(), str_remote_path, str_local_path, *bool_overwrite,
+                        static_cast<DWORD>(transferType_));
+}
+
 HRESULT FtpObject::GetDirectory(VARIANT*, VARIANT*, VARIANT_BOOL*, VARIANT_BOOL*) { return E_NOTIMPL; }
 HRESULT FtpObject::PutDirectory(VARIANT*, VARIANT*, VARIANT_BOOL*) { return E_NOTIMPL; }
-HRESULT FtpObject::GetFile(VARIANT*, VARIANT*, VARIANT_BOOL*) { return E_NOTIMPL; }
-HRESULT FtpObject::DeleteFile(VARIANT*) { return E_NOTIMPL; }
 
 }  // namespace quorlin

@@ -121,4 +121,9 @@ constexpr DWORD kErrorTextBufferChars = 2048;
 constexpr DWORD kFormatMessageChars = 256;
 constexpr DWORD kDirectoryBufferChars = 260;
 
+// Local files written by downloads.
+constexpr DWORD kLocalFileAttributes = FILE_ATTRIBUTE_NORMAL;
+constexpr const char* kTemporaryFilePrefix = "qrl";
+constexpr DWORD kTemporaryFileAttempts = 64;
+
 }  // namespace quorlin

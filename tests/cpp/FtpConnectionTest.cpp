@@ -7,22 +7,6 @@
 
 namespace {
 
-ComPtr<_FTP> ConnectedFtp(const FtpServer& server, bool passive, const std::wstring& password, HRESULT& opened) {
-    ComPtr<_FTP> ftp;
-    EXPECT_EQ(S_OK, CoCreateInstance(CLSID_FTP, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&ftp)));
-    VARIANT url = Text(L"127.0.0.1"), user = Text(FtpUser().c_str()), secret = Text(password.c_str());
-    ftp->put_URL(&url);
-    ftp->put_Username(&user);
-    ftp->put_Password(&secret);
-    for (VARIANT* v : {&url, &user, &secret}) VariantClear(v);
-    LONG port = server.port;
-    ftp->put_Port(&port);
-    VARIANT_BOOL mode = passive ? VARIANT_TRUE : VARIANT_FALSE;
-    ftp->put_Passive(&mode);
-    opened = ftp->OpenConnection();
-    return ftp;
-}
-
 // Established TCP connections whose local end is the server's port: the
 // server side of every open session.
 int ServerSessions(int port) {
@@ -40,7 +24,7 @@ int ServerSessions(int port) {
     return sessions;
 }
 
-class FtpConnection : public ::testing::TestWithParam<std::tuple<FtpServer, bool>> {};
+class FtpConnection : public ::testing::TestWithParam<ServerMode> {};
 
 TEST_P(FtpConnection, GoodLoginOpensAndClosesTwiceHarmlessly) {
     auto [server, passive] = GetParam();
@@ -99,19 +83,8 @@ TEST_P(FtpConnection, ClosedObjectReconnectsWithCurrentSettings) {
     EXPECT_EQ(static_cast<HRESULT>(0x80040202), ftp->OpenConnection());
 }
 
-std::vector<std::tuple<FtpServer, bool>> Cases() {
-    std::vector<std::tuple<FtpServer, bool>> cases;
-    for (const FtpServer& server : FtpServers()) {
-        cases.emplace_back(server, true);
-        cases.emplace_back(server, false);
-    }
-    return cases;
-}
-
-INSTANTIATE_TEST_SUITE_P(Servers, FtpConnection, ::testing::ValuesIn(Cases()),
-                         [](const ::testing::TestParamInfo<std::tuple<FtpServer, bool>>& info) {
-                             return std::get<0>(info.param).name + (std::get<1>(info.param) ? "_passive" : "_active");
-                         });
+INSTANTIATE_TEST_SUITE_P(Servers, FtpConnection, ::testing::ValuesIn(ServerModes()),
+                         [](const ::testing::TestParamInfo<ServerMode>& info) { return ServerModeName(info.param); });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(FtpConnection);
 
 }  // namespace

@@ -75,6 +75,17 @@ RaisedError TakeError() {
     return raised;
 }
 
+TextArgument::TextArgument(const std::wstring& text) : value_(Text(text.c_str())) {}
+TextArgument::~TextArgument() { VariantClear(&value_); }
+
+void ExpectRaised(HRESULT code, HRESULT got, const std::wstring& message, const std::wstring& textStart) {
+    EXPECT_EQ(code, got);
+    RaisedError error = TakeError();
+    EXPECT_EQ(L"Quorlin.FTP", error.source);
+    EXPECT_EQ(message + textStart, error.description.substr(0, message.size() + textStart.size()))
+        << std::string(error.description.begin(), error.description.end());
+}
+
 VARIANT Text(const wchar_t* text) {
     VARIANT value;
     VariantInit(&value);
@@ -115,5 +126,69 @@ std::vector<FtpServer> FtpServers() {
     return servers;
 }
 
+void PrintTo(const FtpServer& server, std::ostream* stream) { *stream << server.name << ":" << server.port; }
+
 std::wstring FtpUser() { return Widen(std::getenv("QUORLIN_FTP_USER")); }
 std::wstring FtpPassword() { return Widen(std::getenv("QUORLIN_FTP_PASSWORD")); }
+
+std::wstring FtpHomeUnix() { return Widen(std::getenv("QUORLIN_FTP_HOME")); }
+
+std::wstring FtpHomeWindows() {
+    std::wstring path = L"Z:" + FtpHomeUnix();
+    for (wchar_t& c : path)
+        if (c == L'/') c = L'\\';
+    return path;
+}
+
+std::wstring Scratch() { return Widen(std::getenv("QUORLIN_SCRATCH")); }
+
+ComPtr<_FTP> ConnectedFtp(const FtpServer& server, bool passive, const std::wstring& password, HRESULT& opened) {
+    ComPtr<_FTP> ftp;
+    EXPECT_EQ(S_OK, CoCreateInstance(CLSID_FTP, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&ftp)));
+    VARIANT url = Text(L"127.0.0.1"), user = Text(FtpUser().c_str()), secret = Text(password.c_str());
+    ftp->put_URL(&url);
+    ftp->put_Username(&user);
+    ftp->put_Password(&secret);
+    for (VARIANT* v : {&url, &user, &secret}) VariantClear(v);
+    LONG port = server.port;
+    ftp->put_Port(&port);
+    VARIANT_BOOL mode = passive ? VARIANT_TRUE : VARIANT_FALSE;
+    ftp->put_Passive(&mode);
+    opened = ftp->OpenConnection();
+    return ftp;
+}
+
+std::vector<ServerMode> ServerModes() {
+    std::vector<ServerMode> modes;
+    for (const FtpServer& server : FtpServers()) {
+        modes.emplace_back(server, true);
+        modes.emplace_back(server, false);
+    }
+    return modes;
+}
+
+std::string ServerModeName(const ServerMode& mode) {
+    return std::get<0>(mode).name + (std::get<1>(mode) ? "_passive" : "_active");
+}
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+std::optional<std::string> ReadBytes(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    std::string bytes;
+    char buffer[65536];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

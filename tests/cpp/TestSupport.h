@@ -6,7 +6,10 @@
 #include <oleauto.h>
 #include <wrl/client.h>
 
+#include <optional>
+#include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "quorlin_h.h"
@@ -36,6 +39,22 @@ void CallByName(IDispatch* object, const wchar_t* name, WORD flags, std::vector<
 // The error object set by the last early-bound call.
 RaisedError TakeError();
 
+// A text argument for an early-bound call, cleared when it goes.
+class TextArgument {
+public:
+    explicit TextArgument(const std::wstring& text);
+    TextArgument(const TextArgument&) = delete;
+    ~TextArgument();
+    VARIANT* operator&() { return &value_; }
+
+private:
+    VARIANT value_;
+};
+
+// Checks a raised error: `code`, source "Quorlin.FTP", and a description that
+// is `message` directly followed by an error text starting with `textStart`.
+void ExpectRaised(HRESULT code, HRESULT got, const std::wstring& message, const std::wstring& textStart);
+
 VARIANT Text(const wchar_t* text);  // caller owns: pass to CallByName, which clears it
 VARIANT Number(LONG value);
 std::wstring ReadText(const VARIANT& value);
@@ -45,5 +64,26 @@ struct FtpServer {
     int port;
 };
 std::vector<FtpServer> FtpServers();
+void PrintTo(const FtpServer& server, std::ostream* stream);  // for test names in failure reports
 std::wstring FtpUser();
 std::wstring FtpPassword();
+
+// A new FTP object logged in to `server` on 127.0.0.1; `opened` is what
+// OpenConnection returned.
+ComPtr<_FTP> ConnectedFtp(const FtpServer& server, bool passive, const std::wstring& password, HRESULT& opened);
+
+// Every server of QUORLIN_FTP_SERVERS, passive and active, for parameterized suites.
+using ServerMode = std::tuple<FtpServer, bool>;
+std::vector<ServerMode> ServerModes();
+std::string ServerModeName(const ServerMode& mode);
+
+// The FTP user's home as the Unix path the servers see (QUORLIN_FTP_HOME) and
+// as the Windows path the tests reach it by.
+std::wstring FtpHomeUnix();
+std::wstring FtpHomeWindows();
+// A local folder for the tests' own files (QUORLIN_SCRATCH, a Windows path).
+std::wstring Scratch();
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
+std::optional<std::string> ReadBytes(const std::wstring& path);
+bool FileExists(const std::wstring& path);

@@ -1,0 +1,49 @@
+#include "RemoteCommand.h"
+
+#include "../component/Error.h"
+#include "../component/Text.h"
+#include "../platform/Constants.h"
+
+#include <string>
+
+namespace quorlin {
+namespace {
+
+struct CommandRow {
+    BOOL (*call)(HINTERNET connection, const char* path, const char* secondPath);
+    bool takesTwoPaths;
+    PlatformFailure failure;
+};
+
+// Indexed by RemoteCommand.
+const CommandRow kCommands[] = {
+    {[](HINTERNET connection, const char* path, const char*) { return FtpCreateDirectoryA(connection, path); },
+     false,
+     {ftp_error::kCreateDirectory, message::kCreateDirectory, operation::kCreateDirectory}},
+    {[](HINTERNET connection, const char* path, const char*) { return FtpRemoveDirectoryA(connection, path); },
+     false,
+     {ftp_error::kRemoveDirectory, message::kRemoveDirectory, operation::kRemoveDirectory}},
+    {[](HINTERNET connection, const char* path, const char* newPath) {
+         return FtpRenameFileA(connection, path, newPath);
+     },
+     true,
+     {ftp_error::kRenameFile, message::kRenameFile, operation::kRenameFile}},
+    {[](HINTERNET connection, const char* path, const char*) { return FtpDeleteFileA(connection, path); },
+     false,
+     {ftp_error::kDeleteFile, message::kDeleteFile, operation::kDeleteFile}},
+};
+
+}  // namespace
+
+HRESULT RunRemoteCommand(RemoteCommand command, HINTERNET connection, const VARIANT* path,
+                         const VARIANT* secondPath) {
+    const CommandRow& row = kCommands[static_cast<size_t>(command)];
+    std::string first, second;
+    HRESULT hr = VariantToAnsi(path, source::kFtp, first);
+    if (SUCCEEDED(hr) && row.takesTwoPaths) hr = VariantToAnsi(secondPath, source::kFtp, second);
+    if (FAILED(hr)) return hr;
+    return CallPlatform(source::kFtp, row.failure,
+                        [&] { return row.call(connection, first.c_str(), second.c_str()); });
+}
+
+}  // namespace quorlin

@@ -1,0 +1,18 @@
+// The commands that change the remote tree without moving data. Each is one
+// WinINet call on one or two paths and raises its own error when it fails.
+#pragma once
+
+#include "../platform/WinInetAPI.h"
+#include <oaidl.h>
+
+namespace quorlin {
+
+enum class RemoteCommand { CreateDirectory, RemoveDirectory, RenameFile, DeleteFile };
+
+// Converts the paths (both before the call, for a rename), then makes the
+// call on `connection` as it is: a null handle fails inside WinINet and is
+// reported like any other failure. `secondPath` is used by RenameFile only.
+HRESULT RunRemoteCommand(RemoteCommand command, HINTERNET connection, const VARIANT* path,
+                         const VARIANT* secondPath = nullptr);
+
+}  // namespace quorlin
