@@ -33,6 +33,9 @@ const CommandRow kCommands[] = {
      {ftp_error::kDeleteFile, message::kDeleteFile, operation::kDeleteFile}},
 };
 
+static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == static_cast<size_t>(RemoteCommand::DeleteFile) + 1,
+              "one row per command");
+
 }  // namespace
 
 HRESULT RunRemoteCommand(RemoteCommand command, HINTERNET connection, const VARIANT* path,
