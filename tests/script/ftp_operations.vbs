@@ -2,6 +2,8 @@
 ' drives them against one real server: literals and variables, On Error
 ' Resume Next, and the local files through Scripting.FileSystemObject.
 Option Explicit
+' Wine's VBScript cannot load shared code (ExecuteGlobal and Execute are stubs,
+' .wsf jobs do not run), so each suite carries its own Check.
 Dim passed, failed
 passed = 0 : failed = 0
 
