@@ -5,14 +5,17 @@ set -euo pipefail
 REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 OUT=${QUORLIN_OUT:-$REPO/out}
 DEPS=$OUT/deps
+ARCHES="x86_64 i686"  # both builds of quorlin.dll, from one source
 BUILD=$OUT/build-x86_64
+BUILD32=$OUT/build-i686
 RUN=$OUT/run
 export WINEPREFIX=$OUT/wineprefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export no_proxy=127.0.0.1,localhost
 unset http_proxy https_proxy ftp_proxy HTTP_PROXY HTTPS_PROXY FTP_PROXY || true
-WINE=/usr/lib/wine/wine64
+WINE=/usr/lib/wine/wine64   # runs 64-bit programs
+WINE32=/usr/lib/wine/wine   # runs 32-bit programs in the WoW64 prefix
 FTP_USER=quorlintest
 FTP_PASSWORD=quorlin-pw
 FTP_HOME=$RUN/ftp-home
@@ -22,12 +25,22 @@ FTP_SERVERS="vsftpd:21021:30000:30049 proftpd:21022:30050:30099 pureftpd:21023:3
 
 log() { printf '== %s\n' "$*"; }
 
+# Per architecture: the build folder, the Wine loader and the system tools of
+# that bitness (the 32-bit ones are the syswow64 copies).
+build_dir() { printf '%s/build-%s' "$OUT" "$1"; }
+wine_for() { if [ "$1" = i686 ]; then echo "$WINE32"; else echo "$WINE"; fi; }
+system_tool() {  # arch tool.exe
+    if [ "$1" = i686 ]; then printf 'C:\\windows\\syswow64\\%s' "$2"; else printf '%s' "$2"; fi
+}
+
 install_deps() {
     local need=()
     command -v cmake >/dev/null || need+=(cmake)
     command -v python3 >/dev/null || need+=(python3)
     [ -x $WINE ] || need+=(wine64)
+    [ -x $WINE32 ] || need+=(wine32)
     command -v x86_64-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-x86-64)
+    command -v i686-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-i686)
     command -v x86_64-w64-mingw32-widl >/dev/null || need+=(mingw-w64-tools)
     [ -d /usr/src/googletest ] || need+=(googletest)
     [ -x /usr/sbin/vsftpd ] || need+=(vsftpd)
@@ -38,6 +51,8 @@ install_deps() {
     if [ ${#need[@]} -gt 0 ] || [ ! -d "$DEPS/root/usr/sbin" ]; then
         log "installing ${need[*]:-nothing new}"
         export DEBIAN_FRONTEND=noninteractive
+        # wine32 and its libraries come from the i386 architecture.
+        dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
         apt-get update -qq
         [ ${#need[@]} -eq 0 ] || apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
     fi
@@ -50,37 +65,60 @@ install_deps() {
     fi
 }
 
-build() {
-    log "building"
-    cmake -S "$REPO" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-x86_64.cmake" \
-        -DCMAKE_BUILD_TYPE=Release \
-        -DQUORLIN_IDL_INCLUDE="$DEPS/root/usr/include/wine/wine/windows" \
-        -DQUORLIN_STDOLE_DIR=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows >"$OUT/cmake.log" 2>&1 \
-        || { cat "$OUT/cmake.log"; return 1; }
-    cmake --build "$BUILD" -j"$(nproc)" >"$OUT/build.log" 2>&1 || { tail -50 "$OUT/build.log"; return 1; }
+build() {  # architectures, default both
+    local arch stdole
+    for arch in ${*:-$ARCHES}; do
+        log "building $arch"
+        stdole=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
+        [ "$arch" = i686 ] && stdole=/usr/lib/i386-linux-gnu/wine/i386-windows
+        cmake -S "$REPO" -B "$(build_dir "$arch")" -DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-$arch.cmake" \
+            -DCMAKE_BUILD_TYPE=Release \
+            -DQUORLIN_IDL_INCLUDE="$DEPS/root/usr/include/wine/wine/windows" \
+            -DQUORLIN_STDOLE_DIR=$stdole >"$OUT/cmake-$arch.log" 2>&1 \
+            || { cat "$OUT/cmake-$arch.log"; return 1; }
+        cmake --build "$(build_dir "$arch")" -j"$(nproc)" >"$OUT/build-$arch.log" 2>&1 \
+            || { tail -50 "$OUT/build-$arch.log"; return 1; }
+    done
 }
 
 winpath() { printf 'Z:%s' "$(readlink -f "$1" | tr / '\\')"; }
 
-# Runs a Windows program with its output in a file (a pipe costs a second per run).
+# Runs a Windows program with its output in a file (a pipe costs a second per
+# run): wine_run OUTPUT LOADER PROGRAM ARGS...
 wine_run() {
     local output=$1; shift
-    $WINE "$@" >"$output" 2>&1
+    "$@" >"$output" 2>&1
 }
 
+# A WoW64 prefix: only one created after wine32 was installed gets a working
+# syswow64, so an older prefix is made anew.
 prepare_prefix() {
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    if [ ! -f "$WINEPREFIX/.wow64" ]; then
         log "creating the Wine prefix"
+        stop_wine
+        rm -rf "$WINEPREFIX"
         mkdir -p "$WINEPREFIX"
         $WINE wineboot -i >"$OUT/wineboot.log" 2>&1
+        [ -f "$WINEPREFIX/drive_c/windows/syswow64/cscript.exe" ] || { echo "no syswow64 in the prefix" >&2; return 1; }
+        touch "$WINEPREFIX/.wow64"
     fi
     /usr/lib/wine/wineserver -p 2>/dev/null || true
 }
 
-register() {
-    log "registering quorlin.dll"
-    wine_run "$OUT/regsvr32.log" regsvr32 /s "$(winpath "$BUILD/quorlin.dll")"
-    wine_run "$OUT/regtlb.log" "$BUILD/tests/regtypelib.exe" "$(winpath "$BUILD/generated/asptypelib.tlb")"
+register_dll() {  # arch [/u]
+    local arch=$1; shift
+    wine_run "$OUT/regsvr32-$arch.log" "$(wine_for "$arch")" "$(system_tool "$arch" regsvr32.exe)" /s "$@" \
+        "$(winpath "$(build_dir "$arch")/quorlin.dll")"
+}
+
+register() {  # architectures, default both
+    local arch
+    for arch in ${*:-$ARCHES}; do
+        log "registering the $arch quorlin.dll"
+        register_dll "$arch"
+        wine_run "$OUT/regtlb-$arch.log" "$(wine_for "$arch")" "$(build_dir "$arch")/tests/regtypelib.exe" \
+            "$(winpath "$(build_dir "$arch")/generated/asptypelib.tlb")"
+    done
 }
 
 stop_wine() { /usr/lib/wine/wineserver -k 2>/dev/null || true; }

@@ -6,6 +6,7 @@
 #include "TypeLibrary.h"
 
 #include <olectl.h>
+#include <sstream>
 #include <string>
 
 namespace quorlin::registration {
@@ -36,6 +37,48 @@ LSTATUS DeleteTree(const std::wstring& keyPath) {
 
 SYSKIND OwnSysKind() { return sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32; }
 
+// A 64-bit and a 32-bit build of this library can be registered side by side.
+// Class keys live in one registry view per bitness; ProgID and type-library
+// keys are shared by both views.
+constexpr REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+constexpr const wchar_t* kOwnPlatform = sizeof(void*) == 8 ? L"win64" : L"win32";
+constexpr const wchar_t* kOtherPlatform = sizeof(void*) == 8 ? L"win32" : L"win64";
+
+bool KeyExists(const std::wstring& keyPath, REGSAM view) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// Whether the other bitness's build is still registered as the server of a
+// class. On a system without a second view the flag is ignored and the own
+// view is read, whose class key is gone by then.
+bool OtherViewServes(const std::wstring& classKey) { return KeyExists(classKey + L"\\InprocServer32", kOtherView); }
+
+// Removes this build's type-library registration. While the other build's
+// registration stands, only the own platform entry goes: the platform's
+// unregistration would also take the interface keys that both share.
+HRESULT UnregisterTypeLibrary() {
+    ComPtr<ITypeLib> library;
+    TLIBATTR* attributes = nullptr;
+    // Unregistering a library that is already gone is success.
+    if (FAILED(typelib::Load(&library)) || FAILED(library->GetLibAttr(&attributes))) return S_OK;
+    const GUID libraryId = attributes->guid;
+    const WORD major = attributes->wMajorVerNum, minor = attributes->wMinorVerNum;
+    const LCID locale = attributes->lcid;
+    library->ReleaseTLibAttr(attributes);
+
+    std::wostringstream localeKey;  // TypeLib\{libid}\<major>.<minor>\<lcid>\, numbers in hex
+    localeKey << L"TypeLib\\" << GuidText(libraryId) << L"\\" << std::hex << major << L"." << minor << L"\\"
+              << locale << L"\\";
+    const std::wstring ownKey = localeKey.str() + kOwnPlatform;
+    if (!KeyExists(ownKey, 0)) return S_OK;
+    if (KeyExists(localeKey.str() + kOtherPlatform, 0))
+        return DeleteTree(ownKey) == ERROR_SUCCESS ? S_OK : SELFREG_E_TYPELIB;
+    return FAILED(UnRegisterTypeLib(libraryId, major, minor, locale, OwnSysKind())) ? SELFREG_E_TYPELIB : S_OK;
+}
+
 }  // namespace
 
 HRESULT Register() {
@@ -60,23 +103,11 @@ HRESULT Register() {
 HRESULT Unregister() {
     HRESULT result = S_OK;
     for (const ClassEntry& entry : kClasses) {
-        if (DeleteTree(L"CLSID\\" + GuidText(*entry.clsid)) != ERROR_SUCCESS) result = SELFREG_E_CLASS;
-        if (DeleteTree(entry.progId) != ERROR_SUCCESS) result = SELFREG_E_CLASS;
+        const std::wstring classKey = L"CLSID\\" + GuidText(*entry.clsid);
+        if (DeleteTree(classKey) != ERROR_SUCCESS) result = SELFREG_E_CLASS;
+        if (!OtherViewServes(classKey) && DeleteTree(entry.progId) != ERROR_SUCCESS) result = SELFREG_E_CLASS;
     }
-    // Unregistering a library that is already gone is success.
-    ComPtr<ITypeLib> library;
-    TLIBATTR* attributes = nullptr;
-    if (SUCCEEDED(typelib::Load(&library)) && SUCCEEDED(library->GetLibAttr(&attributes))) {
-        GUID libraryId = attributes->guid;
-        WORD major = attributes->wMajorVerNum;
-        WORD minor = attributes->wMinorVerNum;
-        LCID locale = attributes->lcid;
-        library->ReleaseTLibAttr(attributes);
-        Bstr registeredPath;
-        if (SUCCEEDED(QueryPathOfRegTypeLib(libraryId, major, minor, locale, registeredPath.Put()))) {
-            if (FAILED(UnRegisterTypeLib(libraryId, major, minor, locale, OwnSysKind()))) result = SELFREG_E_TYPELIB;
-        }
-    }
+    if (FAILED(UnregisterTypeLibrary())) result = SELFREG_E_TYPELIB;
     return result;
 }
 

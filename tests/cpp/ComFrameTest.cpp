@@ -10,9 +10,9 @@ HMODULE LoadComponent() {
     return LoadLibraryA(dll ? dll : "quorlin.dll");
 }
 
-bool ClassesKeyExists(const std::wstring& path) {
+bool ClassesKeyExists(const std::wstring& path, REGSAM view = 0) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
 }
@@ -94,20 +94,30 @@ TEST(ComFrame, CanUnloadOnlyWithoutObjectsAndLocks) {
     FreeLibrary(module);
 }
 
-TEST(ComFrame, UnregisterRemovesEveryEntryAndRegisterRestoresThem) {
+TEST(ComFrame, UnregisterRemovesOwnEntriesAndRegisterRestoresThem) {
     HMODULE module = LoadComponent();
     ASSERT_TRUE(module);
     auto registerServer = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(GetProcAddress(module, "DllRegisterServer"));
     auto unregisterServer = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(GetProcAddress(module, "DllUnregisterServer"));
     ASSERT_TRUE(registerServer && unregisterServer);
-    const std::wstring keys[] = {L"CLSID\\{004F8AFA-CE85-4987-9F1B-9E1E31DD9389}", L"quorlin.FTP",
-                                 L"CLSID\\{1722FF54-2AF5-47DC-8E17-0792786A53CF}", L"quorlin.FTPFiles",
-                                 L"TypeLib\\{9F7C9CD1-ED58-45C8-9190-218B634AA491}"};
+    const std::wstring classKeys[] = {L"CLSID\\{004F8AFA-CE85-4987-9F1B-9E1E31DD9389}",
+                                      L"CLSID\\{1722FF54-2AF5-47DC-8E17-0792786A53CF}"};
+    const std::wstring ownTypeLib = std::wstring(L"TypeLib\\{9F7C9CD1-ED58-45C8-9190-218B634AA491}\\1.0\\0\\") +
+                                    (sizeof(void*) == 8 ? L"win64" : L"win32");
+    // The other bitness's build, when registered, keeps the ProgIDs both share.
+    const REGSAM otherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    const bool otherServes = ClassesKeyExists(classKeys[0] + L"\\InprocServer32", otherView);
+
     ASSERT_EQ(S_OK, unregisterServer());
-    for (const std::wstring& key : keys) EXPECT_FALSE(ClassesKeyExists(key));
+    for (const std::wstring& key : classKeys) EXPECT_FALSE(ClassesKeyExists(key));
+    EXPECT_FALSE(ClassesKeyExists(ownTypeLib));
+    EXPECT_EQ(otherServes, ClassesKeyExists(L"quorlin.FTP"));
+    EXPECT_EQ(otherServes, ClassesKeyExists(L"quorlin.FTPFiles"));
     EXPECT_EQ(S_OK, unregisterServer()) << "unregistering twice succeeds";
     ASSERT_EQ(S_OK, registerServer());
-    for (const std::wstring& key : keys) EXPECT_TRUE(ClassesKeyExists(key));
+    for (const std::wstring& key : classKeys) EXPECT_TRUE(ClassesKeyExists(key));
+    for (const wchar_t* key : {L"quorlin.FTP", L"quorlin.FTPFiles"}) EXPECT_TRUE(ClassesKeyExists(key));
+    EXPECT_TRUE(ClassesKeyExists(ownTypeLib));
     wchar_t model[32] = {};
     DWORD size = sizeof(model);
     EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CLASSES_ROOT, L"CLSID\\{004F8AFA-CE85-4987-9F1B-9E1E31DD9389}\\InprocServer32",

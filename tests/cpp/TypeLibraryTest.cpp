@@ -141,6 +141,8 @@ TEST(TypeLibrary, HoldsTheElevenTypesInOrderUnderItsNameAndVersion) {
     EXPECT_EQ(LIBID_quorlin, attributes->guid);
     EXPECT_EQ(1, attributes->wMajorVerNum);
     EXPECT_EQ(0, attributes->wMinorVerNum);
+    // Each build carries a library compiled for its own platform.
+    EXPECT_EQ(sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32, attributes->syskind);
     library->ReleaseTLibAttr(attributes);
 }
 
