@@ -157,7 +157,7 @@ pam_service_name=vsftpd
 xferlog_enable=NO
 vsftpd_log_file=$dir/vsftpd.log
 CONF
-    /usr/sbin/vsftpd "$dir/vsftpd.conf" >"$dir/out.log" 2>&1 &
+    TZ=UTC /usr/sbin/vsftpd "$dir/vsftpd.conf" >"$dir/out.log" 2>&1 &
     echo $! >"$dir/pid"
 }
 
@@ -190,7 +190,7 @@ SystemLog $dir/proftpd.log
   AllowAll
 </Limit>
 CONF
-    LD_LIBRARY_PATH="$DEPS/root/usr/lib/x86_64-linux-gnu" "$DEPS/root/usr/sbin/proftpd" -n -q -c "$dir/proftpd.conf" \
+    TZ=UTC LD_LIBRARY_PATH="$DEPS/root/usr/lib/x86_64-linux-gnu" "$DEPS/root/usr/sbin/proftpd" -n -q -c "$dir/proftpd.conf" \
         >"$dir/out.log" 2>&1 &
     echo $! >"$dir/pid"
 }
@@ -198,7 +198,7 @@ CONF
 start_pureftpd() {
     local dir=$RUN/pureftpd
     mkdir -p "$dir"
-    LD_LIBRARY_PATH="$DEPS/root/usr/lib/x86_64-linux-gnu" "$DEPS/root/usr/sbin/pure-ftpd" -S "127.0.0.1,$1" -p "$2:$3" \
+    TZ=UTC LD_LIBRARY_PATH="$DEPS/root/usr/lib/x86_64-linux-gnu" "$DEPS/root/usr/sbin/pure-ftpd" -S "127.0.0.1,$1" -p "$2:$3" \
         -P 127.0.0.1 -l unix -E -4 -H -A >"$dir/out.log" 2>&1 &
     echo $! >"$dir/pid"
 }
@@ -221,6 +221,7 @@ wait_port() {
     return 1
 }
 
+# Each server lists times in UTC, whatever the machine's zone.
 start_ftp_servers() {  # names to start, default all
     ensure_ftp_user
     local entry name port low high

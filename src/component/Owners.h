@@ -11,6 +11,15 @@ namespace quorlin {
 
 using Microsoft::WRL::ComPtr;
 
+// Owns a newly made object through the one reference it starts with (null
+// stays null). ComPtr::Attach is avoided: MinGW's adds a reference of its own.
+template <class T>
+ComPtr<T> TakeNew(T* fresh) {
+    ComPtr<T> owner;
+    *owner.GetAddressOf() = fresh;
+    return owner;
+}
+
 // Owns one BSTR.
 class Bstr {
 public:

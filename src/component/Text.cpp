@@ -58,6 +58,15 @@ std::wstring FromAnsi(const char* text) {
     return result;
 }
 
+std::wstring FromAnsi(const char* text, size_t length) {
+    if (length == 0) return std::wstring();
+    const int count = static_cast<int>(length);
+    int wideLength = MultiByteToWideChar(CP_ACP, 0, text, count, nullptr, 0);
+    std::wstring result(static_cast<size_t>(wideLength), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, count, result.data(), wideLength);
+    return result;
+}
+
 std::wstring TrimBlanks(const std::wstring& text) {
     size_t first = text.find_first_not_of(L' ');
     if (first == std::wstring::npos) return std::wstring();

@@ -21,6 +21,8 @@ HRESULT TextToVariant(const std::wstring& text, VARIANT* result);
 
 std::string ToAnsi(const std::wstring& text);
 std::wstring FromAnsi(const char* text);
+// The first `length` bytes of `text`, NULs included.
+std::wstring FromAnsi(const char* text, size_t length);
 
 // `text` without leading and trailing blanks (U+0020 only).
 std::wstring TrimBlanks(const std::wstring& text);

@@ -3,6 +3,7 @@
 #include "../component/Error.h"
 #include "../component/Text.h"
 #include "../platform/Constants.h"
+#include "DirectoryListing.h"
 #include "FileTransfer.h"
 #include "PageObjects.h"
 #include "RemoteCommand.h"
@@ -169,13 +170,22 @@ HRESULT FtpObject::put_Directory(VARIANT* str_directory) {
 }
 
 HRESULT FtpObject::Files(_FTPFiles** result) {
-    if (result) *result = nullptr;
-    return E_NOTIMPL;
+    if (!result) return E_POINTER;
+    *result = nullptr;
+    ComPtr<FileCollection> collection;
+    HRESULT hr = ListDirectory(connection_.Get(), collection);
+    if (FAILED(hr)) return hr;
+    *result = collection.Detach();
+    return S_OK;
 }
 
-HRESULT FtpObject::GetDirectoryListing(Directory_Listing_Type*, BSTR* result) {
-    if (result) *result = nullptr;
-    return E_NOTIMPL;
+HRESULT FtpObject::GetDirectoryListing(Directory_Listing_Type* lng_listing_type, BSTR* result) {
+    if (!lng_listing_type || !result) return E_POINTER;
+    *result = nullptr;
+    ComPtr<FileCollection> collection;
+    HRESULT hr = ListDirectory(connection_.Get(), collection);
+    if (FAILED(hr)) return hr;
+    return collection->ListingText(*lng_listing_type, result);
 }
 
 HRESULT FtpObject::CreateDirectory(VARIANT* str_directory_name) {

@@ -34,9 +34,11 @@ HRESULT EntryEnumerator::Next(ULONG count, VARIANT* items, ULONG* fetched) {
     if (!items) return E_POINTER;
     ULONG delivered = 0;
     while (delivered < count && position_ < entries_->size()) {
+        IDispatch* entry = (*entries_)[position_].Get();
+        entry->AddRef();
         VariantInit(&items[delivered]);
         V_VT(&items[delivered]) = VT_DISPATCH;
-        (*entries_)[position_].CopyTo(&V_DISPATCH(&items[delivered]));
+        V_DISPATCH(&items[delivered]) = entry;
         ++delivered;
         ++position_;
     }

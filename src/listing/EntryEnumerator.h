@@ -3,6 +3,7 @@
 
 #include "../component/Module.h"
 #include "../component/Owners.h"
+#include "FileEntry.h"
 
 #include <oaidl.h>
 #include <memory>
@@ -10,7 +11,7 @@
 
 namespace quorlin {
 
-using EntryList = std::vector<ComPtr<IDispatch>>;
+using EntryList = std::vector<ComPtr<FileEntry>>;
 
 class EntryEnumerator final : public IEnumVARIANT {
 public:

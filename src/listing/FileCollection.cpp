@@ -1,13 +1,70 @@
 #include "FileCollection.h"
 
 #include "../component/Error.h"
+#include "../component/Text.h"
 #include "../platform/Constants.h"
+#include "MiscFunctions.h"
 
+#include <cstring>
 #include <new>
 
 namespace quorlin {
+namespace {
 
-FileCollection::FileCollection() : entries_(std::make_shared<EntryList>()) { entryCounter_ = 0; }
+// The entry name: cFileName up to its first NUL, read in the ANSI code page.
+std::wstring EntryName(const WIN32_FIND_DATAA& record) {
+    const char* name = record.cFileName;
+    const void* end = std::memchr(name, '\0', kFileNameChars);
+    const size_t length = end ? static_cast<size_t>(static_cast<const char*>(end) - name) : kFileNameChars;
+    return FromAnsi(name, length);
+}
+
+bool Shown(const FileEntry& entry, LONG flags) {
+    return ((flags & kShowFiles) && entry.FileType() == kFileTypeFile) ||
+           ((flags & kShowDirectories) && entry.FileType() == kFileTypeDirectory);
+}
+
+// Writes one line of the text listing at `out` and returns where it ends;
+// with a null `out` only counts its characters.
+size_t WriteLine(const FileEntry& entry, LONG flags, wchar_t* out) {
+    size_t length = 0;
+    auto put = [&](const wchar_t* text, size_t count) {
+        if (out) std::memcpy(out + length, text, count * sizeof(wchar_t));
+        length += count;
+    };
+    auto putText = [&](std::wstring_view text) { put(text.data(), text.size()); };
+    if (flags & kShowLastWriteTime) putText(entry.LastWriteTime());
+    if (flags & kShowLastAccessTime) putText(entry.LastAccessTime());
+    if (flags & kShowCreationTime) putText(entry.CreationTime());
+    if (flags & kShowFileSize) {
+        // The decimal size, minus sign included, left-aligned in its column.
+        const std::wstring digits = PadWithZeros(entry.FileSize(), 1);
+        putText(digits);
+        static const wchar_t kBlanks[] = L"               ";
+        static_assert(sizeof kBlanks / sizeof kBlanks[0] == kSizeColumnChars + 1, "one blank per column character");
+        if (digits.size() < kSizeColumnChars) put(kBlanks, kSizeColumnChars - digits.size());
+    }
+    putText(entry.Filename());
+    put(L"\r\n", 2);
+    return length;
+}
+
+}  // namespace
+
+FileCollection::FileCollection() { entryCounter_ = 0; }
+
+HRESULT FileCollection::QueryInterface(REFIID iid, void** object) {
+    if (object && iid == IID_IFileListing) {
+        *object = static_cast<IFileListing*>(this);
+        AddRef();
+        return S_OK;
+    }
+    return DispatchObject::QueryInterface(iid, object);
+}
+
+void FileCollection::EnsureCreated() {
+    if (!entries_) entries_ = std::make_shared<EntryList>();
+}
 
 HRESULT FileCollection::Count(LONG* result) {
     if (!result) return E_POINTER;
@@ -15,41 +72,85 @@ HRESULT FileCollection::Count(LONG* result) {
     return S_OK;
 }
 
-HRESULT FileCollection::FindByKey(const wchar_t* key, size_t& index) const {
-    for (index = 0; index < keys_.size(); ++index) {
-        if (CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, keys_[index].c_str(), -1, key, -1) == CSTR_EQUAL)
-            return S_OK;
-    }
-    return RaiseError(runtime_error::kInvalidProcedureCall, source::kCollection, message::kInvalidProcedureCall);
-}
-
 HRESULT FileCollection::Item(VARIANT var_idx, _FTPFile** result) {
     if (!result) return E_POINTER;
     *result = nullptr;
-    VARIANT* index = &var_idx;
+    EnsureCreated();
+    const VARIANT* index = &var_idx;
     while (V_VT(index) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(index)) index = V_VARIANTREF(index);
 
+    // A text selects by key, even a text of digits; any number selects by position.
     size_t position = 0;
     if (V_VT(index) == VT_BSTR || V_VT(index) == (VT_BYREF | VT_BSTR)) {
         BSTR key = V_VT(index) == VT_BSTR ? V_BSTR(index) : *V_BSTRREF(index);
-        HRESULT hr = FindByKey(key ? key : L"", position);
-        if (FAILED(hr)) return hr;
+        if (!keys_.Find(std::wstring(key ? key : L"", key ? SysStringLen(key) : 0), position))
+            return RaiseError(runtime_error::kInvalidProcedureCall, source::kCollection, message::kInvalidProcedureCall);
     } else {
         Variant number;
-        if (FAILED(VariantChangeType(number.Get(), index, 0, VT_I4)))
+        if (FAILED(VariantChangeType(number.Get(), const_cast<VARIANT*>(index), 0, VT_I4)))
             return RaiseError(runtime_error::kTypeMismatch, source::kCollection, message::kTypeMismatch);
-        LONG wanted = V_I4(number.Get());
+        const LONG wanted = V_I4(number.Get());
         if (wanted < 1 || static_cast<size_t>(wanted) > entries_->size())
             return RaiseError(runtime_error::kSubscriptOutOfRange, source::kCollection, message::kSubscriptOutOfRange);
         position = static_cast<size_t>(wanted - 1);
     }
-    return (*entries_)[position].CopyTo(IID_PPV_ARGS(result));
+    FileEntry* entry = (*entries_)[position].Get();
+    entry->AddRef();
+    *result = entry;
+    return S_OK;
 }
 
 HRESULT FileCollection::NewEnum(IUnknown** result) {
     if (!result) return E_POINTER;
+    EnsureCreated();
     *result = new (std::nothrow) EntryEnumerator(entries_, 0);
     return *result ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT FileCollection::AddEntry(const WIN32_FIND_DATAA* record, _FTPFile** entry) {
+    if (!record) return E_POINTER;
+    if (entry) *entry = nullptr;
+    ++entryCounter_;
+    EnsureCreated();
+    ComPtr<FileEntry> added = TakeNew(new (std::nothrow) FileEntry());
+    if (!added) return E_OUTOFMEMORY;
+
+    EntryFields fields;
+    fields.name = EntryName(*record);
+    fields.fileType = (record->dwFileAttributes & kDirectoryAttribute) ? kFileTypeDirectory : kFileTypeFile;
+    // The size modulo 2^32 as a signed number: sizes from 2 GiB show negative,
+    // and 4 GiB or more wrap round again rather than fail the listing.
+    fields.fileSize = static_cast<LONG>(record->nFileSizeLow);
+    fields.lastAccessTime = FileTimeToText(record->ftLastAccessTime);
+    fields.lastWriteTime = FileTimeToText(record->ftLastWriteTime);
+    fields.creationTime = FileTimeToText(record->ftCreationTime);
+    added->Assign(std::move(fields));
+
+    keys_.Add(added->Id());
+    entries_->push_back(added);
+    if (entry) *entry = added.Detach();
+    return S_OK;
+}
+
+HRESULT FileCollection::ListingText(LONG flags, BSTR* text) {
+    if (!text) return E_POINTER;
+    *text = nullptr;
+    EnsureCreated();
+    // Measured first, then written once into the result: linear in the listing's size.
+    size_t length = 0;
+    for (const ComPtr<FileEntry>& entry : *entries_) {
+        if (Shown(*entry.Get(), flags)) length += WriteLine(*entry.Get(), flags, nullptr);
+    }
+    if (length > kLongestText) return E_OUTOFMEMORY;
+    Bstr listing;
+    listing.Reset(SysAllocStringLen(nullptr, static_cast<UINT>(length)));
+    if (listing.Failed()) return E_OUTOFMEMORY;
+    wchar_t* out = listing.Get();
+    for (const ComPtr<FileEntry>& entry : *entries_) {
+        if (Shown(*entry.Get(), flags)) out += WriteLine(*entry.Get(), flags, out);
+    }
+    *text = listing.Detach();
+    return S_OK;
 }
 
 }  // namespace quorlin

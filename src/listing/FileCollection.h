@@ -1,30 +1,41 @@
 // The ordered collection of directory entries, keyed by entry name without
-// regard to letter case, positions counting from 1.
+// regard to letter case, positions counting from 1. Clients only read it; the
+// listing fills it through its internal side.
 #pragma once
 
 #include "../component/DispatchObject.h"
 #include "../component/Interfaces.h"
 #include "EntryEnumerator.h"
+#include "FileEntry.h"
+#include "FileListing.h"
+#include "KeyIndex.h"
 
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace quorlin {
 
-class FileCollection final : public DispatchObject<_FTPFiles> {
+class FileCollection final : public DispatchObject<_FTPFiles>, public IFileListing {
 public:
     FileCollection();
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return DispatchObject::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return DispatchObject::Release(); }
 
     HRESULT STDMETHODCALLTYPE Count(LONG* result) override;
     HRESULT STDMETHODCALLTYPE Item(VARIANT var_idx, _FTPFile** result) override;
     HRESULT STDMETHODCALLTYPE NewEnum(IUnknown** result) override;
 
+    HRESULT STDMETHODCALLTYPE AddEntry(const WIN32_FIND_DATAA* record, _FTPFile** entry) override;
+    HRESULT STDMETHODCALLTYPE ListingText(LONG flags, BSTR* text) override;
+
 private:
-    HRESULT FindByKey(const wchar_t* key, size_t& index) const;
+    // Created on first use, not with the object.
+    void EnsureCreated();
 
     std::shared_ptr<EntryList> entries_;
-    std::vector<std::wstring> keys_;
+    KeyIndex keys_;
     LONG entryCounter_ = 0;
 };
 

@@ -18,6 +18,18 @@ HRESULT WriteText(std::wstring& field, const BSTR* value) {
     return S_OK;
 }
 
+template <size_t Capacity>
+HRESULT ReadText(const InlineText<Capacity>& field, BSTR* result) {
+    return ReadText(std::wstring(field.View()), result);
+}
+
+template <size_t Capacity>
+HRESULT WriteText(InlineText<Capacity>& field, const BSTR* value) {
+    if (!value) return E_POINTER;
+    field.Assign(std::wstring_view(*value ? *value : L"", *value ? SysStringLen(*value) : 0));
+    return S_OK;
+}
+
 template <class T>
 HRESULT ReadNumber(LONG field, T* result) {
     if (!result) return E_POINTER;
@@ -33,6 +45,17 @@ HRESULT WriteNumber(LONG& field, const T* value) {
 }
 
 }  // namespace
+
+void FileEntry::Assign(EntryFields fields) {
+    id_ = fields.name;
+    idAssigned_ = true;
+    filename_ = std::move(fields.name);
+    fileType_ = fields.fileType;
+    fileSize_ = fields.fileSize;
+    lastAccessTime_.Assign(fields.lastAccessTime.View());
+    lastWriteTime_.Assign(fields.lastWriteTime.View());
+    creationTime_.Assign(fields.creationTime.View());
+}
 
 HRESULT FileEntry::get_ID(BSTR* result) { return ReadText(id_, result); }
 

@@ -3,13 +3,39 @@
 
 #include "../component/DispatchObject.h"
 #include "../component/Interfaces.h"
+#include "InlineText.h"
+#include "MiscFunctions.h"
 
 #include <string>
+#include <string_view>
 
 namespace quorlin {
 
+// What a listing knows of one entry.
+struct EntryFields {
+    std::wstring name;
+    LONG fileType = 0;
+    LONG fileSize = 0;
+    TimeText lastAccessTime;
+    TimeText lastWriteTime;
+    TimeText creationTime;
+};
+
 class FileEntry final : public DispatchObject<_FTPFile> {
 public:
+    // Fills a new entry from a listing: the name becomes both its ID, which
+    // is then assigned for good, and its Filename.
+    void Assign(EntryFields fields);
+
+    // The fields as stored, for the component's own readers.
+    const std::wstring& Id() const { return id_; }
+    const std::wstring& Filename() const { return filename_; }
+    LONG FileType() const { return fileType_; }
+    LONG FileSize() const { return fileSize_; }
+    std::wstring_view LastAccessTime() const { return lastAccessTime_.View(); }
+    std::wstring_view LastWriteTime() const { return lastWriteTime_.View(); }
+    std::wstring_view CreationTime() const { return creationTime_.View(); }
+
     HRESULT STDMETHODCALLTYPE get_ID(BSTR* result) override;
     HRESULT STDMETHODCALLTYPE put_ID(BSTR* str_New) override;
     HRESULT STDMETHODCALLTYPE put_Filename(BSTR* str_filename) override;
@@ -30,9 +56,10 @@ private:
     std::wstring filename_;
     LONG fileType_ = 0;
     LONG fileSize_ = 0;
-    std::wstring lastAccessTime_;
-    std::wstring lastWriteTime_;
-    std::wstring creationTime_;
+    // Sized for the time texts a listing puts there.
+    InlineText<kTimeTextChars> lastAccessTime_;
+    InlineText<kTimeTextChars> lastWriteTime_;
+    InlineText<kTimeTextChars> creationTime_;
     bool idAssigned_ = false;
 };
 

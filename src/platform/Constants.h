@@ -121,6 +121,25 @@ constexpr DWORD kErrorTextBufferChars = 2048;
 constexpr DWORD kFormatMessageChars = 256;
 constexpr DWORD kDirectoryBufferChars = 260;
 
+// Listings.
+constexpr DWORD kNoMoreEntries = 18;  // ERROR_NO_MORE_FILES: the find calls' end of a listing
+constexpr DWORD kFileNameChars = 260; // cFileName of a find record
+constexpr DWORD kDirectoryAttribute = 0x10;  // FILE_ATTRIBUTE_DIRECTORY, the only attribute bit read
+constexpr LONG kFileTypeDirectory = 1;       // FTPDirectory
+constexpr LONG kFileTypeFile = 2;            // FTPFile
+constexpr LONG kShowFiles = 1;
+constexpr LONG kShowDirectories = 2;
+constexpr LONG kShowFileSize = 4;
+constexpr LONG kShowLastAccessTime = 8;
+constexpr LONG kShowLastWriteTime = 16;
+constexpr LONG kShowCreationTime = 32;
+constexpr size_t kSizeColumnChars = 15;
+constexpr size_t kLongestText = 0x7FFFFFF0 / sizeof(wchar_t);  // what one automation string can hold
+constexpr size_t kDateColumnChars = 11;  // "MM/DD/YYYY "
+constexpr size_t kTimeTextChars = 21;    // date column, "hh:mm:ss", two blanks
+constexpr WORD kLastListedYear = 9999;
+constexpr const wchar_t* kUnknownTimeText = L"unknown             ";  // 7 letters, 13 blanks
+
 // Local files written by downloads.
 constexpr DWORD kLocalFileAttributes = FILE_ATTRIBUTE_NORMAL;
 constexpr const char* kTemporaryFilePrefix = "qrl";

@@ -95,6 +95,13 @@ TEST(FtpWithoutConnection, EveryMemberRaisesItsOwnError) {
                      L"Error getting file from the remote server.", L"GetFile error code: ");
     }
     EXPECT_FALSE(FileExists(Scratch() + L"\\never-written.txt"));
+    ComPtr<_FTPFiles> files;
+    ExpectRaised(static_cast<HRESULT>(0x80040204), ftp->Files(&files), L"Error retrieving directory listing.(1)",
+                 L"GetDirectoryListing error code: ");
+    Directory_Listing_Type flags = static_cast<Directory_Listing_Type>(63);
+    BSTR listing = nullptr;
+    ExpectRaised(static_cast<HRESULT>(0x80040204), ftp->GetDirectoryListing(&flags, &listing),
+                 L"Error retrieving directory listing.(1)", L"GetDirectoryListing error code: ");
 
     // After a failed opening the object is still not connected.
     TextArgument url(L"127.0.0.1"), user(L"nobody");
