@@ -189,6 +189,10 @@ SystemLog $dir/proftpd.log
 <Limit LOGIN>
   AllowAll
 </Limit>
+# Folders named "dots" list "." and ".." as well, as some servers do.
+<Directory $(readlink -f "$FTP_HOME")/*/dots>
+  ListOptions "-a"
+</Directory>
 CONF
     TZ=UTC LD_LIBRARY_PATH="$DEPS/root/usr/lib/x86_64-linux-gnu" "$DEPS/root/usr/sbin/proftpd" -n -q -c "$dir/proftpd.conf" \
         >"$dir/out.log" 2>&1 &

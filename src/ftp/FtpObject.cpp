@@ -4,6 +4,7 @@
 #include "../component/Text.h"
 #include "../platform/Constants.h"
 #include "DirectoryListing.h"
+#include "DirectoryTree.h"
 #include "FileTransfer.h"
 #include "PageObjects.h"
 #include "RemoteCommand.h"
@@ -214,7 +215,17 @@ HRESULT FtpObject::GetFile(VARIANT* str_remote_path, VARIANT* str_local_path, VA
                         static_cast<DWORD>(transferType_));
 }
 
-HRESULT FtpObject::GetDirectory(VARIANT*, VARIANT*, VARIANT_BOOL*, VARIANT_BOOL*) { return E_NOTIMPL; }
-HRESULT FtpObject::PutDirectory(VARIANT*, VARIANT*, VARIANT_BOOL*) { return E_NOTIMPL; }
+HRESULT FtpObject::GetDirectory(VARIANT* str_remote_path, VARIANT* str_local_path, VARIANT_BOOL* bool_overwrite,
+                                VARIANT_BOOL* bool_traverse_sub_directories) {
+    if (!str_remote_path || !str_local_path || !bool_overwrite || !bool_traverse_sub_directories) return E_POINTER;
+    return DownloadTree(*this, treeWalk_, str_remote_path, str_local_path, bool_overwrite,
+                        bool_traverse_sub_directories);
+}
+
+HRESULT FtpObject::PutDirectory(VARIANT* str_local_path, VARIANT* str_remote_path,
+                                VARIANT_BOOL* bool_traverse_sub_directories) {
+    if (!str_local_path || !str_remote_path || !bool_traverse_sub_directories) return E_POINTER;
+    return UploadTree(*this, treeWalk_, str_local_path, str_remote_path, bool_traverse_sub_directories);
+}
 
 }  // namespace quorlin

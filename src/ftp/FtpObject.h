@@ -1,9 +1,10 @@
-// The FTP connection object: its settings, the page hook, and the opening
-// and closing of its WinINet connection.
+// The FTP connection object: its settings, the page hook, the opening and
+// closing of its WinINet connection, and the operations on that connection.
 #pragma once
 
 #include "../component/DispatchObject.h"
 #include "../component/Interfaces.h"
+#include "DirectoryTree.h"
 
 #include <optional>
 #include <string>
@@ -64,6 +65,7 @@ private:
     bool connectionOpen_ = false;
     InternetHandle internet_;
     InternetHandle connection_;
+    TreeWalk treeWalk_;
 };
 
 }  // namespace quorlin

@@ -45,6 +45,12 @@ constexpr HRESULT kObjectNotSet = static_cast<HRESULT>(0x800A005B);
 constexpr HRESULT kInvalidUseOfNull = static_cast<HRESULT>(0x800A005E);
 constexpr HRESULT kObjectRequired = static_cast<HRESULT>(0x800A01A8);
 constexpr HRESULT kDuplicateKey = static_cast<HRESULT>(0x800A01C9);
+// What the scripting runtime's file-system object raises for local folders.
+constexpr HRESULT kFileAlreadyExists = static_cast<HRESULT>(0x800A003A);
+constexpr HRESULT kDiskFull = static_cast<HRESULT>(0x800A003D);
+constexpr HRESULT kPermissionDenied = static_cast<HRESULT>(0x800A0046);
+constexpr HRESULT kPathFileAccessError = static_cast<HRESULT>(0x800A004B);
+constexpr HRESULT kPathNotFound = static_cast<HRESULT>(0x800A004C);
 }  // namespace runtime_error
 
 namespace source {
@@ -86,6 +92,14 @@ constexpr const wchar_t* kObjectNotSet = L"Object variable or With block variabl
 constexpr const wchar_t* kObjectRequired = L"Object required";
 constexpr const wchar_t* kSubscriptOutOfRange = L"Subscript out of range";
 constexpr const wchar_t* kInvalidProcedureCall = L"Invalid procedure call or argument";
+constexpr const wchar_t* kFileAlreadyExists = L"File already exists";
+constexpr const wchar_t* kDiskFull = L"Disk full";
+constexpr const wchar_t* kPermissionDenied = L"Permission denied";
+constexpr const wchar_t* kPathFileAccessError = L"Path/File access error";
+constexpr const wchar_t* kPathNotFound = L"Path not found";
+// The missing local folder of an upload: "Folder :" + path + " does not exist." + error text.
+constexpr const wchar_t* kFolderMissingPrefix = L"Folder :";
+constexpr const wchar_t* kFolderMissingSuffix = L" does not exist.";
 }  // namespace message
 
 namespace operation {
@@ -100,6 +114,8 @@ constexpr const wchar_t* kDeleteFile = L"DeleteFile";
 constexpr const wchar_t* kPutFile = L"PutFile";
 constexpr const wchar_t* kGetFile = L"GetFile";
 constexpr const wchar_t* kGetString = L"GetString";
+constexpr const wchar_t* kGetDirectory = L"GetDirectory";
+constexpr const wchar_t* kPutDirectory = L"PutDirectory";
 }  // namespace operation
 
 // FTP object settings.
@@ -139,6 +155,11 @@ constexpr size_t kDateColumnChars = 11;  // "MM/DD/YYYY "
 constexpr size_t kTimeTextChars = 21;    // date column, "hh:mm:ss", two blanks
 constexpr WORD kLastListedYear = 9999;
 constexpr const wchar_t* kUnknownTimeText = L"unknown             ";  // 7 letters, 13 blanks
+
+// Tree transfers.
+constexpr int kDeepestTree = 64;  // levels a download descends before it suspects a link loop
+constexpr const wchar_t* kRemoteSeparator = L"/";
+constexpr const wchar_t* kLocalSeparator = L"\\";
 
 // Local files written by downloads.
 constexpr DWORD kLocalFileAttributes = FILE_ATTRIBUTE_NORMAL;

@@ -44,3 +44,12 @@ protected:
                                  return ServerModeName(info.param);                                        \
                              });                                                                           \
     GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(suite)
+
+// The same for every server in passive mode only, for suites whose data
+// connections add nothing that the transfer suites do not cover.
+#define INSTANTIATE_FOR_EVERY_SERVER_PASSIVE(suite)                                                          \
+    INSTANTIATE_TEST_SUITE_P(Servers, suite, ::testing::ValuesIn(PassiveServerModes()),                    \
+                             [](const ::testing::TestParamInfo<ServerMode>& info) {                       \
+                                 return ServerModeName(info.param);                                        \
+                             });                                                                           \
+    GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(suite)

@@ -167,6 +167,12 @@ std::vector<ServerMode> ServerModes() {
     return modes;
 }
 
+std::vector<ServerMode> PassiveServerModes() {
+    std::vector<ServerMode> modes;
+    for (const FtpServer& server : FtpServers()) modes.emplace_back(server, true);
+    return modes;
+}
+
 std::string ServerModeName(const ServerMode& mode) {
     return std::get<0>(mode).name + (std::get<1>(mode) ? "_passive" : "_active");
 }

@@ -75,6 +75,7 @@ ComPtr<_FTP> ConnectedFtp(const FtpServer& server, bool passive, const std::wstr
 // Every server of QUORLIN_FTP_SERVERS, passive and active, for parameterized suites.
 using ServerMode = std::tuple<FtpServer, bool>;
 std::vector<ServerMode> ServerModes();
+std::vector<ServerMode> PassiveServerModes();
 std::string ServerModeName(const ServerMode& mode);
 
 // The FTP user's home as the Unix path the servers see (QUORLIN_FTP_HOME) and

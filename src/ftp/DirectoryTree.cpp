@@ -1,0 +1,159 @@
+#include "DirectoryTree.h"
+
+#include "../component/Error.h"
+#include "../component/Owners.h"
+#include "../component/Text.h"
+#include "../platform/Constants.h"
+#include "EntryName.h"
+
+#include <string>
+#include <vector>
+
+namespace quorlin {
+namespace {
+
+// Counts one level of a walk for as long as the call runs.
+class Level {
+public:
+    explicit Level(int& depth) : depth_(depth) { ++depth_; }
+    Level(const Level&) = delete;
+    Level& operator=(const Level&) = delete;
+    ~Level() { --depth_; }
+
+private:
+    int& depth_;
+};
+
+// A path handed to the object's members as a text variant.
+class PathArgument {
+public:
+    explicit PathArgument(const std::wstring& path) { TextToVariant(path, value_.Put()); }
+    VARIANT* Get() { return value_.Get(); }
+
+private:
+    Variant value_;
+};
+
+VARIANT Position(LONG position) {
+    VARIANT value;
+    VariantInit(&value);
+    V_VT(&value) = VT_I4;
+    V_I4(&value) = position;
+    return value;
+}
+
+// A listed name that must not become a local path raises what a download of
+// it would: the GetFile error, with the platform's invalid-name text.
+HRESULT RaiseUnsafeName() {
+    return RaisePlatformError(ftp_error::kGetFile, source::kFtp, message::kGetFile, ERROR_INVALID_NAME,
+                              operation::kGetFile);
+}
+
+}  // namespace
+
+HRESULT DownloadTree(_FTP& ftp, TreeWalk& walk, VARIANT* remotePath, VARIANT* localPath, VARIANT_BOOL* overwrite,
+                     VARIANT_BOOL* traverse) {
+    Level level(walk.downloadDepth);
+    // A remote link back into the tree, listed as a directory, would be
+    // entered without end: below this depth the walk stops.
+    if (walk.downloadDepth > kDeepestTree) {
+        return RaisePlatformError(ftp_error::kSetDirectory, source::kFtp, message::kSetDirectory,
+                                  ERROR_CANT_RESOLVE_FILENAME, operation::kGetDirectory);
+    }
+    std::wstring local;
+    HRESULT hr = VariantToText(localPath, source::kFtp, local);
+    if (FAILED(hr)) return hr;
+    if (!FolderExists(local)) {
+        hr = CreateFolder(local);
+        if (FAILED(hr)) return hr;
+    }
+    Variant saved;
+    hr = ftp.get_Directory(saved.Put());
+    if (SUCCEEDED(hr)) hr = ftp.put_Directory(remotePath);
+    std::wstring remote;
+    if (SUCCEEDED(hr)) hr = VariantToText(remotePath, source::kFtp, remote);
+    ComPtr<_FTPFiles> files;
+    if (SUCCEEDED(hr)) hr = ftp.Files(&files);
+    LONG count = 0;
+    if (SUCCEEDED(hr)) hr = files->Count(&count);
+    if (FAILED(hr)) return hr;
+
+    VARIANT_BOOL replace = *overwrite ? VARIANT_TRUE : VARIANT_FALSE;
+    for (LONG position = 1; position <= count; ++position) {
+        ComPtr<_FTPFile> entry;
+        enum_FileType type = FTPFile;
+        Bstr name;
+        hr = files->Item(Position(position), &entry);
+        if (SUCCEEDED(hr)) hr = entry->get_FileType(&type);
+        if (SUCCEEDED(hr)) hr = entry->get_Filename(name.Put());
+        if (FAILED(hr)) return hr;
+        const std::wstring entryName = name.Text();
+        // "." and ".." name this directory and its parent, not entries of it.
+        if (entryName == L"." || entryName == L"..") continue;
+        const bool descend = type == FTPDirectory && *traverse;
+        if (!descend && type != FTPFile) continue;
+        if (!IsPlainFileName(entryName)) return RaiseUnsafeName();
+
+        PathArgument childRemote(remote + kRemoteSeparator + entryName);
+        PathArgument childLocal(local + kLocalSeparator + entryName);
+        hr = descend ? ftp.GetDirectory(childRemote.Get(), childLocal.Get(), overwrite, traverse)
+                     : ftp.GetFile(childRemote.Get(), childLocal.Get(), &replace);
+        if (FAILED(hr)) return hr;
+    }
+    return ftp.put_Directory(saved.Get());
+}
+
+HRESULT UploadTree(_FTP& ftp, TreeWalk& walk, VARIANT* localPath, VARIANT* remotePath, VARIANT_BOOL* traverse) {
+    // The folders one upload has entered are forgotten when its outermost call ends.
+    if (walk.uploadDepth == 0) walk.uploadedFolders.clear();
+    Level level(walk.uploadDepth);
+    struct Forget {
+        TreeWalk& walk;
+        ~Forget() {
+            if (walk.uploadDepth == 1) walk.uploadedFolders.clear();
+        }
+    } forget{walk};
+
+    Variant saved;
+    HRESULT hr = ftp.get_Directory(saved.Put());
+    if (SUCCEEDED(hr)) hr = ftp.put_Directory(remotePath);
+    std::wstring remote, local;
+    if (SUCCEEDED(hr)) hr = VariantToText(remotePath, source::kFtp, remote);
+    if (SUCCEEDED(hr)) hr = VariantToText(localPath, source::kFtp, local);
+    if (FAILED(hr)) return hr;
+    if (!FolderExists(local)) {
+        const std::wstring missing = message::kFolderMissingPrefix + local + message::kFolderMissingSuffix;
+        return RaisePlatformError(ftp_error::kFolderMissing, source::kFtp, missing.c_str(), ERROR_PATH_NOT_FOUND,
+                                  operation::kPutDirectory);
+    }
+    FolderIdentity identity;
+    if (IdentifyFolder(local, identity)) walk.uploadedFolders.insert(identity);
+    std::vector<std::wstring> subfolders, files;
+    hr = ListFolder(local, subfolders, files);
+    if (FAILED(hr)) return hr;
+
+    if (*traverse) {
+        for (const std::wstring& folder : subfolders) {
+            const std::wstring childLocalPath = local + kLocalSeparator + folder;
+            // A folder reached again through a link is left out, as if it were not there.
+            if (IdentifyFolder(childLocalPath, identity) && walk.uploadedFolders.count(identity)) continue;
+            PathArgument name(folder);
+            // The directory may exist already: whatever goes wrong here shows
+            // when the nested call enters it.
+            if (FAILED(ftp.CreateDirectory(name.Get()))) SetErrorInfo(0, nullptr);
+            PathArgument childLocal(childLocalPath);
+            PathArgument childRemote(remote + kRemoteSeparator + folder);
+            hr = ftp.PutDirectory(childLocal.Get(), childRemote.Get(), traverse);
+            if (FAILED(hr)) return hr;
+        }
+    }
+    for (const std::wstring& file : files) {
+        PathArgument childLocal(local + kLocalSeparator + file);
+        PathArgument name(file);
+        hr = ftp.PutFile(childLocal.Get(), name.Get());
+        if (FAILED(hr)) return hr;
+    }
+    return ftp.put_Directory(saved.Get());
+}
+
+}  // namespace quorlin

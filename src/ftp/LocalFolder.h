@@ -1,0 +1,31 @@
+// The local folders of the tree transfers: tested, created and listed with the
+// platform's file calls, failing with the errors the scripting runtime's
+// file-system object raises for the same cases.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quorlin {
+
+// Whether `path` names an existing folder (a file is not one).
+bool FolderExists(const std::wstring& path);
+
+// Creates the folder `path` (its last level only). A missing parent raises
+// "Path not found" (0x800A004C), an existing file of that name "File already
+// exists" (0x800A003A), with source Quorlin.FTP.
+HRESULT CreateFolder(const std::wstring& path);
+
+// The bare names of the folder's subfolders and of its files, each in the
+// platform's enumeration order.
+HRESULT ListFolder(const std::wstring& path, std::vector<std::wstring>& subfolders, std::vector<std::wstring>& files);
+
+// What tells one folder from every other, whatever path reaches it: the
+// volume's serial number and the folder's file index.
+using FolderIdentity = std::pair<DWORD, ULONGLONG>;
+bool IdentifyFolder(const std::wstring& path, FolderIdentity& identity);
+
+}  // namespace quorlin
