@@ -22,6 +22,14 @@ FTP_HOME=$RUN/ftp-home
 SCRATCH=$RUN/scratch  # local files of the tests and the demo
 # name:port:passive range, one per server
 FTP_SERVERS="vsftpd:21021:30000:30049 proftpd:21022:30050:30099 pureftpd:21023:30100:30149"
+# nginx: plain HTTP, TLS with a certificate for 127.0.0.1, TLS with one for
+# another name; and the stand-in for what nginx cannot do.
+HTTP_PORT=28080
+HTTPS_PORT=28443
+HTTPS_OTHER_NAME_PORT=28444
+STAND_IN_PORT=28090
+WWW=$RUN/www  # nginx's document root
+TLS=$OUT/tls  # the test CA and the server certificates, made once
 
 log() { printf '== %s\n' "$*"; }
 
@@ -44,6 +52,8 @@ install_deps() {
     command -v x86_64-w64-mingw32-widl >/dev/null || need+=(mingw-w64-tools)
     [ -d /usr/src/googletest ] || need+=(googletest)
     [ -x /usr/sbin/vsftpd ] || need+=(vsftpd)
+    [ -x /usr/sbin/nginx ] || need+=(nginx)
+    command -v openssl >/dev/null || need+=(openssl)
     command -v make >/dev/null || need+=(make)
     for lib in libhiredis0.14 libmemcached11 libmemcachedutil2 libsodium23 libpcre2-posix3; do
         dpkg -s $lib >/dev/null 2>&1 || need+=($lib)
@@ -207,12 +217,108 @@ start_pureftpd() {
     echo $! >"$dir/pid"
 }
 
+# A test CA and, signed by it, a certificate for 127.0.0.1 and localhost and
+# one for another name. The CA is trusted inside the private prefix only.
+make_certificates() {
+    [ -f "$TLS/other.crt" ] && return 0
+    mkdir -p "$TLS"
+    local days=3650
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout "$TLS/ca.key" -out "$TLS/ca.crt" -days $days \
+        -subj "/CN=quorlin test CA" -addext "basicConstraints=critical,CA:TRUE" \
+        -addext "keyUsage=critical,keyCertSign,cRLSign" >"$TLS/openssl.log" 2>&1
+    openssl x509 -in "$TLS/ca.crt" -outform der -out "$TLS/ca.der"
+    local name san
+    for name in server other; do
+        # The platform ignores IP entries in a certificate's names: 127.0.0.1 goes in as a DNS name.
+        san="DNS:127.0.0.1,DNS:localhost"
+        [ $name = other ] && san="DNS:other.example"
+        openssl req -newkey rsa:2048 -nodes -keyout "$TLS/$name.key" -out "$TLS/$name.csr" -subj "/CN=${san%%,*}" \
+            >>"$TLS/openssl.log" 2>&1
+        printf 'subjectAltName=%s\nextendedKeyUsage=serverAuth\n' "$san" >"$TLS/$name.ext"
+        openssl x509 -req -in "$TLS/$name.csr" -CA "$TLS/ca.crt" -CAkey "$TLS/ca.key" -CAcreateserial \
+            -out "$TLS/$name.crt" -days $days -extfile "$TLS/$name.ext" >>"$TLS/openssl.log" 2>&1
+    done
+}
+
+# Puts the test CA into the prefix's trusted roots (for both bitnesses).
+trust_test_ca() {
+    local arch
+    for arch in ${*:-$ARCHES}; do
+        wine_run "$OUT/trustca-$arch.log" "$(wine_for "$arch")" "$(build_dir "$arch")/tests/trustca.exe" \
+            "$(winpath "$TLS/ca.der")"
+    done
+}
+
+start_nginx() {
+    local dir=$RUN/nginx
+    mkdir -p "$dir/logs" "$dir/temp" "$WWW"
+    echo 'location = /status/500 { return 500 "the server failed\n"; }' >"$dir/pages.conf"
+    cat >"$dir/nginx.conf" <<CONF
+daemon off;
+master_process off;
+worker_processes 1;
+user root;
+pid $dir/nginx.pid;
+error_log $dir/logs/error.log;
+events { worker_connections 256; }
+http {
+    client_body_temp_path $dir/temp/body;
+    proxy_temp_path $dir/temp/proxy;
+    fastcgi_temp_path $dir/temp/fastcgi;
+    uwsgi_temp_path $dir/temp/uwsgi;
+    scgi_temp_path $dir/temp/scgi;
+    default_type application/octet-stream;
+    # What each request carried: agent, path and every cache-validation header.
+    log_format requests '"\$request" agent="\$http_user_agent" host="\$http_host" ims="\$http_if_modified_since" '
+                        'inm="\$http_if_none_match" cc="\$http_cache_control" pragma="\$http_pragma" '
+                        'status=\$status port=\$server_port';
+    access_log $dir/logs/access.log requests;
+    root $WWW;
+    server {
+        listen 127.0.0.1:$HTTP_PORT;
+        include $dir/pages.conf;
+    }
+    server {
+        listen 127.0.0.1:$HTTPS_PORT ssl;
+        include $dir/pages.conf;
+        ssl_certificate $TLS/server.crt;
+        ssl_certificate_key $TLS/server.key;
+    }
+    server {
+        listen 127.0.0.1:$HTTPS_OTHER_NAME_PORT ssl;
+        include $dir/pages.conf;
+        ssl_certificate $TLS/other.crt;
+        ssl_certificate_key $TLS/other.key;
+    }
+}
+CONF
+    /usr/sbin/nginx -c "$dir/nginx.conf" -p "$dir" -e "$dir/logs/error.log" >"$dir/out.log" 2>&1 &
+    echo $! >"$dir/pid"
+}
+
+start_stand_in() {
+    local dir=$RUN/stand-in
+    mkdir -p "$dir"
+    python3 "$REPO/tests/support/http_stand_in.py" "$STAND_IN_PORT" >"$dir/out.log" 2>&1 &
+    echo $! >"$dir/pid"
+}
+
+start_http_servers() {
+    make_certificates
+    log "starting nginx on 127.0.0.1:$HTTP_PORT, $HTTPS_PORT and $HTTPS_OTHER_NAME_PORT"
+    start_nginx
+    start_stand_in
+    wait_port "$HTTP_PORT"
+    wait_port "$HTTPS_PORT"
+    wait_port "$STAND_IN_PORT"
+}
+
 # Empties the FTP home and the local scratch folder, so every run starts clean.
 reset_folders() {
     ensure_ftp_user
     find "$FTP_HOME" -mindepth 1 -delete
-    rm -rf "$SCRATCH"
-    mkdir -p "$SCRATCH"
+    rm -rf "$SCRATCH" "$WWW"
+    mkdir -p "$SCRATCH" "$WWW"
 }
 
 wait_port() {

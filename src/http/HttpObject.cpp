@@ -1,21 +1,148 @@
 #include "HttpObject.h"
 
+#include "../component/Error.h"
 #include "../component/Text.h"
 #include "../platform/Constants.h"
+#include "PageBody.h"
+#include "ServerAddress.h"
+
+#include <cwctype>
 
 namespace quorlin {
+namespace {
 
-// URL splitting and retrieval come with the HTTP work; until then the object
-// reports its initial state and refuses both.
-HRESULT HttpObject::put_URL(BSTR*) { return E_NOTIMPL; }
+bool StartsWithIgnoringCase(const std::wstring& text, const wchar_t* prefix) {
+    size_t i = 0;
+    for (; prefix[i]; ++i)
+        if (i >= text.size() || std::towlower(text[i]) != std::towlower(prefix[i])) return false;
+    return true;
+}
+
+// Puts `text` into the caller's argument in place of what it held.
+void WriteBack(BSTR* argument, const std::wstring& text) {
+    Bstr replacement(text);
+    if (replacement.Failed()) return;
+    Bstr previous;
+    previous.Reset(*argument);
+    *argument = replacement.Detach();
+}
+
+}  // namespace
+
+HttpObject::~HttpObject() {
+    // Closing on release reports to nobody.
+    if (FAILED(CloseHandles())) SetErrorInfo(0, nullptr);
+}
+
+HRESULT HttpObject::put_URL(BSTR* str_URL) {
+    if (!str_URL) return E_POINTER;
+    std::wstring url = TrimBlanks(std::wstring(*str_URL ? *str_URL : L"", *str_URL ? SysStringLen(*str_URL) : 0));
+    WriteBack(str_URL, url);
+    if (url.empty()) return S_OK;
+    bool secure = false;
+    if (StartsWithIgnoringCase(url, kHttpScheme)) {
+        url.erase(0, wcslen(kHttpScheme));
+        WriteBack(str_URL, url);
+    }
+    // Tested on what the first test left: "http://https://host" is secure too.
+    if (StartsWithIgnoringCase(url, kHttpsScheme)) {
+        url.erase(0, wcslen(kHttpsScheme));
+        WriteBack(str_URL, url);
+        secure = true;
+    }
+    const size_t slash = url.find(L'/');
+    if (slash == std::wstring::npos) {
+        serverName_ = url;
+        path_ = L"/";
+    } else {
+        if (slash + 1 > kLongestUrlPath) return RaiseError(runtime_error::kOverflow, source::kHttp, message::kOverflow);
+        serverName_ = url.substr(0, slash);
+        path_ = url.substr(slash);
+    }
+    secure_ = secure;
+    return S_OK;
+}
 
 HRESULT HttpObject::get_ServerName(VARIANT* result) { return TextToVariant(serverName_, result); }
 HRESULT HttpObject::get_Path(VARIANT* result) { return TextToVariant(path_, result); }
 HRESULT HttpObject::get_Version(VARIANT* result) { return TextToVariant(kHttpVersion, result); }
 
+HRESULT HttpObject::Fail(HRESULT code, const wchar_t* message, const wchar_t* operation, DWORD systemCode) {
+    const HRESULT raised = RaisePlatformError(code, source::kHttp, message, systemCode, operation);
+    DiscardHandles();
+    return raised;
+}
+
+HRESULT HttpObject::OpenHandles() {
+    if (open_) return S_OK;
+    if (TrimBlanks(serverName_).empty()) return RaiseError(http_error::kNoUrlOrClose, source::kHttp, message::kHttpNoUrl);
+
+    // Each handle is kept the moment it exists, so that a later failure closes it.
+    HINTERNET handle = InternetOpenA(kHttpAgent, kOpenTypePreconfig, nullptr, nullptr, 0);
+    DWORD error = GetLastError();
+    internet_.Reset(handle);
+    if (!handle) return Fail(http_error::kOpen, message::kHttpOpenInternet, operation::kOpenConnection, error);
+
+    const ServerAddress address = SplitServerName(serverName_, secure_ ? kHttpsPort : kHttpPort);
+    const std::string host = ToAnsi(address.host);
+    handle = InternetConnectA(internet_.Get(), host.c_str(), address.port, "", "", kServiceHttp, 0, 0);
+    error = GetLastError();
+    connection_.Reset(handle);
+    if (!handle) return Fail(http_error::kOpen, message::kHttpOpenServer, operation::kOpenConnection, error);
+
+    const std::string path = ToAnsi(path_);
+    const DWORD flags = kRequestFlags | (secure_ ? kSecureRequestFlag : 0);
+    handle = HttpOpenRequestA(connection_.Get(), kHttpVerb, path.c_str(), nullptr, nullptr, nullptr, flags, 0);
+    error = GetLastError();
+    request_.Reset(handle);
+    if (!handle) return Fail(http_error::kOpen, message::kHttpOpenRequest, operation::kOpenConnection, error);
+    open_ = true;
+    return S_OK;
+}
+
+HRESULT HttpObject::CloseHandles() {
+    if (!open_) return S_OK;
+    for (InternetHandle* handle : {&request_, &connection_, &internet_}) {
+        if (!handle->Close()) return Fail(http_error::kNoUrlOrClose, message::kHttpClose, operation::kGetString, GetLastError());
+    }
+    open_ = false;
+    return S_OK;
+}
+
+void HttpObject::DiscardHandles() {
+    request_.Reset(nullptr);
+    connection_.Reset(nullptr);
+    internet_.Reset(nullptr);
+    open_ = false;
+}
+
 HRESULT HttpObject::GetString(BSTR* result) {
-    if (result) *result = nullptr;
-    return E_NOTIMPL;
+    if (!result) return E_POINTER;
+    *result = nullptr;
+    HRESULT hr = OpenHandles();
+    if (FAILED(hr)) return hr;
+
+    if (!HttpSendRequestA(request_.Get(), nullptr, 0, nullptr, 0))
+        return Fail(http_error::kSendRequest, message::kHttpSendRequest, operation::kGetString, GetLastError());
+    // The status is read, and a page of any status is returned alike.
+    DWORD status = 0, size = sizeof status, index = 0;
+    if (!HttpQueryInfoA(request_.Get(), kStatusCodeAsNumber, &status, &size, &index))
+        return Fail(http_error::kQueryInfo, message::kHttpInformation, operation::kGetString, GetLastError());
+
+    PageBody body;
+    for (bool finished = false; !finished;) {
+        if (!body.ReadPiece(request_.Get(), finished))
+            return Fail(http_error::kReadFile, message::kHttpInformation, operation::kGetString, GetLastError());
+    }
+    // A body cut short by a dropped connection ends with a successful empty
+    // read all the same: it is a failed read, not the page.
+    if (body.ShorterThanAnnounced(request_.Get())) {
+        return Fail(http_error::kReadFile, message::kHttpInformation, operation::kGetString,
+                    ERROR_INTERNET_CONNECTION_ABORTED);
+    }
+    hr = CloseHandles();
+    if (FAILED(hr)) return hr;
+    return body.TakeText(result);
 }
 
 }  // namespace quorlin

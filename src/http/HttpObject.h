@@ -1,4 +1,5 @@
-// The HTTP page-retrieval object.
+// The HTTP page-retrieval object: a URL split into server name and path, and
+// one GET request per GetString, with its own handles each time.
 #pragma once
 
 #include "../component/DispatchObject.h"
@@ -10,6 +11,8 @@ namespace quorlin {
 
 class HttpObject final : public DispatchObject<_HTTP> {
 public:
+    ~HttpObject() override;
+
     HRESULT STDMETHODCALLTYPE put_URL(BSTR* str_URL) override;
     HRESULT STDMETHODCALLTYPE get_ServerName(VARIANT* result) override;
     HRESULT STDMETHODCALLTYPE get_Path(VARIANT* result) override;
@@ -17,8 +20,21 @@ public:
     HRESULT STDMETHODCALLTYPE GetString(BSTR* result) override;
 
 private:
+    HRESULT OpenHandles();
+    HRESULT CloseHandles();
+    // After a failure part-way: closes whatever is open, reporting nothing,
+    // so that the next retrieval starts afresh with the URL current then.
+    void DiscardHandles();
+    // Raises a failed platform call of the retrieval, then lets its handles go.
+    HRESULT Fail(HRESULT code, const wchar_t* message, const wchar_t* operation, DWORD systemCode);
+
     std::wstring serverName_;
     std::wstring path_;
+    bool secure_ = false;  // the URL began with https://
+    bool open_ = false;
+    InternetHandle internet_;
+    InternetHandle connection_;
+    InternetHandle request_;
 };
 
 }  // namespace quorlin

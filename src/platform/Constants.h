@@ -2,7 +2,7 @@
 // WinINet flags and buffer sizes. No code lives here.
 #pragma once
 
-#include <windows.h>
+#include "WinInetAPI.h"
 
 namespace quorlin {
 
@@ -129,6 +129,22 @@ constexpr LONG kTransferAscii = 1;           // FTP_TRANSFER_TYPE_ASCII
 constexpr LONG kTransferBinary = 2;          // FTP_TRANSFER_TYPE_BINARY
 constexpr DWORD kOpenTypePreconfig = 0;      // INTERNET_OPEN_TYPE_PRECONFIG
 constexpr DWORD kServiceFtp = 1;             // INTERNET_SERVICE_FTP
+
+// HTTP object settings.
+constexpr const char* kHttpAgent = "Quorlin.HTTP";
+constexpr const char* kHttpVerb = "GET";
+constexpr DWORD kServiceHttp = 3;                       // INTERNET_SERVICE_HTTP
+constexpr DWORD kStatusCodeAsNumber = 0x20000013;       // HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER
+constexpr INTERNET_PORT kHttpPort = 80;                 // INTERNET_DEFAULT_HTTP_PORT
+constexpr INTERNET_PORT kHttpsPort = 443;               // INTERNET_DEFAULT_HTTPS_PORT
+// Every request reaches the server, and nothing it returns is kept in the
+// platform's cache.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
+constexpr DWORD kSecureRequestFlag = INTERNET_FLAG_SECURE;
+constexpr DWORD kBodyPieceBytes = 256 * 1024;           // asked of each read of a page body
+constexpr size_t kLongestUrlPath = 32767;               // the first "/" must stand within this many characters
+constexpr const wchar_t* kHttpScheme = L"http://";
+constexpr const wchar_t* kHttpsScheme = L"https://";
 
 // Error texts.
 constexpr DWORD kExtendedError = 12003;      // ERROR_INTERNET_EXTENDED_ERROR
