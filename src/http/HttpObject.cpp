@@ -130,13 +130,14 @@ HRESULT HttpObject::GetString(BSTR* result) {
         return Fail(http_error::kQueryInfo, message::kHttpInformation, operation::kGetString, GetLastError());
 
     PageBody body;
+    body.Prepare(request_.Get());
     for (bool finished = false; !finished;) {
         if (!body.ReadPiece(request_.Get(), finished))
             return Fail(http_error::kReadFile, message::kHttpInformation, operation::kGetString, GetLastError());
     }
     // A body cut short by a dropped connection ends with a successful empty
     // read all the same: it is a failed read, not the page.
-    if (body.ShorterThanAnnounced(request_.Get())) {
+    if (body.ShorterThanAnnounced()) {
         return Fail(http_error::kReadFile, message::kHttpInformation, operation::kGetString,
                     ERROR_INTERNET_CONNECTION_ABORTED);
     }

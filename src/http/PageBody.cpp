@@ -1,53 +1,137 @@
 #include "PageBody.h"
 
-#include "../component/Owners.h"
 #include "../platform/Constants.h"
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
+#include <new>
 
 namespace quorlin {
+namespace {
+
+// The length the response announced, when it is a plain number.
+std::optional<unsigned long long> AnnouncedLength(HINTERNET request) {
+    char digits[32] = {};
+    DWORD size = sizeof digits - 1;
+    if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, digits, &size, nullptr) || !digits[0]) return std::nullopt;
+    unsigned long long length = 0;
+    for (const char* c = digits; *c; ++c) {
+        if (*c < '0' || *c > '9' || length > ULLONG_MAX / 10) return std::nullopt;
+        length = length * 10 + static_cast<unsigned long long>(*c - '0');
+    }
+    return length;
+}
+
+bool SingleByteCodePage() {
+    CPINFO info;
+    return GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 1;
+}
+
+// What MultiByteToWideChar makes of `count` bytes, into a new text.
+HRESULT Convert(const char* bytes, size_t count, BSTR* text) {
+    if (count > static_cast<size_t>(INT_MAX)) return E_OUTOFMEMORY;
+    const int length = count ? MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(count), nullptr, 0) : 0;
+    Bstr converted;
+    converted.Reset(SysAllocStringLen(nullptr, static_cast<UINT>(length)));
+    if (converted.Failed()) return E_OUTOFMEMORY;
+    if (length) MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(count), converted.Get(), length);
+    *text = converted.Detach();
+    return S_OK;
+}
+
+}  // namespace
+
+void PageBody::Prepare(HINTERNET request) {
+    announced_ = AnnouncedLength(request);
+    if (!announced_ || *announced_ == 0 || *announced_ > kLongestText || !SingleByteCodePage()) return;
+    // Too big for this process's memory: the growing buffer will say so in time.
+    text_.Reset(SysAllocStringLen(nullptr, static_cast<UINT>(*announced_)));
+}
 
 bool PageBody::ReadPiece(HINTERNET request, bool& finished) {
+    return text_.Get() ? ReadIntoText(request, finished) : ReadIntoBytes(request, nullptr, 0, finished);
+}
+
+bool PageBody::ReadIntoText(HINTERNET request, bool& finished) {
+    char* storage = reinterpret_cast<char*>(text_.Get());
+    const unsigned long long room = *announced_ - received_;
+    DWORD read = 0;
+    if (room > 0) {
+        const DWORD wanted = static_cast<DWORD>(std::min<unsigned long long>(room, kBodyPieceBytes));
+        if (!InternetReadFile(request, storage + received_, wanted, &read)) return false;
+        received_ += read;
+        finished = read == 0;
+        return true;
+    }
+    // Every announced byte is in: the next read must find the end. Should
+    // the server send more, the body moves to the growing buffer.
+    std::vector<char> probe(kBodyPieceBytes);
+    if (!InternetReadFile(request, probe.data(), kBodyPieceBytes, &read)) return false;
+    finished = read == 0;
+    if (finished) return true;
+    if (!MoveTextToBytes()) return false;
+    bool ignored = false;
+    return ReadIntoBytes(request, probe.data(), read, ignored);
+}
+
+bool PageBody::MoveTextToBytes() {
+    try {
+        bytes_.assign(reinterpret_cast<const char*>(text_.Get()), reinterpret_cast<const char*>(text_.Get()) + received_);
+    } catch (const std::bad_alloc&) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    text_.Reset(nullptr);
+    return true;
+}
+
+// Appends `count` bytes already read, or else reads the next piece.
+bool PageBody::ReadIntoBytes(HINTERNET request, const char* already, size_t count, bool& finished) {
     const size_t held = bytes_.size();
-    // Room for the piece; the buffer's capacity doubles, so appending stays linear.
-    const size_t piece = kBodyPieceBytes;
-    if (bytes_.capacity() - held < piece) bytes_.reserve(std::max<size_t>(bytes_.capacity() * 2, held + piece));
-    bytes_.resize(held + piece);
+    const size_t piece = already ? count : kBodyPieceBytes;
+    try {
+        // The capacity doubles, so appending stays linear.
+        if (bytes_.capacity() - held < piece) bytes_.reserve(std::max<size_t>(bytes_.capacity() * 2, held + piece));
+        bytes_.resize(held + piece);
+    } catch (const std::bad_alloc&) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    if (already) {
+        std::memcpy(bytes_.data() + held, already, count);
+        received_ += count;
+        return true;
+    }
     DWORD read = 0;
     const BOOL succeeded = InternetReadFile(request, bytes_.data() + held, kBodyPieceBytes, &read);
     const DWORD error = GetLastError();
     bytes_.resize(held + (succeeded ? read : 0));
+    received_ += succeeded ? read : 0;
     finished = succeeded && read == 0;
     SetLastError(error);
     return succeeded != FALSE;
 }
 
-bool PageBody::ShorterThanAnnounced(HINTERNET request) const {
-    char digits[32] = {};
-    DWORD size = sizeof digits - 1;
-    if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, digits, &size, nullptr)) return false;
-    unsigned long long announced = 0;
-    for (const char* c = digits; *c; ++c) {
-        if (*c < '0' || *c > '9') return false;  // not a length this check can rely on
-        announced = announced * 10 + static_cast<unsigned long long>(*c - '0');
-    }
-    return bytes_.size() < announced;
-}
-
 HRESULT PageBody::TakeText(BSTR* text) {
     *text = nullptr;
+    if (text_.Get() && received_ == *announced_) {
+        // One byte makes one character: widened in place from the end, each
+        // character lands at or behind the byte it comes from.
+        wchar_t table[256];
+        char every[256];
+        for (int i = 0; i < 256; ++i) every[i] = static_cast<char>(i);
+        MultiByteToWideChar(CP_ACP, 0, every, 256, table, 256);
+        wchar_t* characters = text_.Get();
+        const unsigned char* bytes = reinterpret_cast<const unsigned char*>(characters);
+        for (size_t i = static_cast<size_t>(received_); i-- > 0;) characters[i] = table[bytes[i]];
+        *text = text_.Detach();
+        return S_OK;
+    }
+    if (text_.Get()) return Convert(reinterpret_cast<const char*>(text_.Get()), static_cast<size_t>(received_), text);
     std::vector<char> bytes;
     bytes.swap(bytes_);
-    if (bytes.size() > static_cast<size_t>(INT_MAX)) return E_OUTOFMEMORY;
-    const int count = static_cast<int>(bytes.size());
-    const int length = count ? MultiByteToWideChar(CP_ACP, 0, bytes.data(), count, nullptr, 0) : 0;
-    Bstr converted;
-    converted.Reset(SysAllocStringLen(nullptr, static_cast<UINT>(length)));
-    if (converted.Failed()) return E_OUTOFMEMORY;
-    if (length) MultiByteToWideChar(CP_ACP, 0, bytes.data(), count, converted.Get(), length);
-    *text = converted.Detach();
-    return S_OK;
+    return Convert(bytes.data(), bytes.size(), text);
 }
 
 }  // namespace quorlin

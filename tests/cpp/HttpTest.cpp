@@ -205,7 +205,14 @@ TEST_F(HttpPages, BodiesOfEveryStatusComeBackWhole) {
     EXPECT_EQ(L"<p>hello</p>\n", Fetched(Plain(L"/page.html"))) << "twice in a row";
     EXPECT_EQ(L"the server failed\n", Fetched(Plain(L"/status/500")));
     EXPECT_NE(std::wstring::npos, Fetched(Plain(L"/missing.html")).find(L"404 Not Found"));
-    EXPECT_EQ(102400u, Fetched(StandIn(L"/stall")).size()) << "a pause inside the body";
+    // The stand-in's body: every byte value in turn, 400 times.
+    std::string body;
+    for (int i = 0; i < 400; ++i)
+        for (int c = 0; c < 256; ++c) body += static_cast<char>(c);
+    EXPECT_EQ(AnsiText(body), Fetched(StandIn(L"/stall"))) << "a pause inside the body";
+    EXPECT_EQ(AnsiText(body + body + body), Fetched(StandIn(L"/chunked"))) << "chunks and no announced length";
+    // The platform delivers bytes beyond the announced length; none of them is lost.
+    EXPECT_EQ(L"01234567890123456789", Fetched(StandIn(L"/overlong")));
 
     const std::vector<std::string> requests = LoggedRequests();
     ASSERT_EQ(6u, requests.size());
