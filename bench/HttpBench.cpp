@@ -2,26 +2,14 @@
 // working set, and a run of small pages in a row.
 //   http_bench.exe LARGE_URL SMALL_URL SMALL_COUNT
 // Prints "RESULT <name> <value>" lines for bench/http.sh.
-#include <windows.h>
-#include <oleauto.h>
-#include <psapi.h>
-#include <wrl/client.h>
+#include "BenchSupport.h"
 
-#include <chrono>
-#include <cstdio>
+#include <psapi.h>
+
 #include <cstdlib>
 #include <cstring>
-#include <string>
-
-#include "quorlin_h.h"
-
-using Microsoft::WRL::ComPtr;
 
 namespace {
-
-double Seconds(std::chrono::steady_clock::time_point started) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-}
 
 PROCESS_MEMORY_COUNTERS Memory() {
     PROCESS_MEMORY_COUNTERS counters = {};
@@ -31,8 +19,7 @@ PROCESS_MEMORY_COUNTERS Memory() {
 }
 
 bool Fetch(_HTTP* http, const char* url, size_t& characters) {
-    std::wstring wide(url, url + std::strlen(url));
-    BSTR argument = SysAllocString(wide.c_str());
+    BSTR argument = SysAllocString(Widen(url).c_str());
     http->put_URL(&argument);
     SysFreeString(argument);
     BSTR page = nullptr;
@@ -55,9 +42,9 @@ int main(int argc, char** argv) {
 
     size_t characters = 0;
     const PROCESS_MEMORY_COUNTERS before = Memory();
-    auto started = std::chrono::steady_clock::now();
+    auto started = Clock::now();
     if (!Fetch(http.Get(), argv[1], characters)) return std::printf("large page failed\n"), 1;
-    const double large = Seconds(started);
+    const double large = Since(started);
     const PROCESS_MEMORY_COUNTERS after = Memory();
     std::printf("RESULT large-seconds %.3f\n", large);
     std::printf("RESULT large-characters %zu\n", characters);
@@ -66,11 +53,11 @@ int main(int argc, char** argv) {
 
     const int count = std::atoi(argv[3]);
     Fetch(http.Get(), argv[2], characters);  // the first request of a process sets things up
-    started = std::chrono::steady_clock::now();
+    started = Clock::now();
     for (int i = 0; i < count; ++i) {
         if (!Fetch(http.Get(), argv[2], characters)) return std::printf("small page failed\n"), 1;
     }
-    std::printf("RESULT small-seconds %.3f\n", Seconds(started));
+    std::printf("RESULT small-seconds %.3f\n", Since(started));
     std::printf("RESULT small-characters %zu\n", characters);
     http.Reset();
     CoUninitialize();

@@ -3,31 +3,19 @@
 // keyed lookups on a large collection, and Files on a real listing beside the
 // platform's plain find loop on the same server.
 //   listing_bench.exe PORT USER PASSWORD REMOTE_DIRECTORY
-#include <windows.h>
-#include <wininet.h>
-#include <oleauto.h>
-#include <wrl/client.h>
-
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <string>
-#include <vector>
-
-#include "quorlin_h.h"
+#include "BenchSupport.h"
 #include "listing/FileListing.h"
 
-using Microsoft::WRL::ComPtr;
+#include <wininet.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
 using quorlin::IFileListing;
 using quorlin::IID_IFileListing;
 
 namespace {
-
-double Seconds(std::chrono::steady_clock::time_point started) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-}
 
 std::vector<WIN32_FIND_DATAA> SyntheticRecords(size_t count) {
     std::vector<WIN32_FIND_DATAA> records(count);
@@ -59,11 +47,11 @@ ComPtr<IFileListing> NewListing(ComPtr<_FTPFiles>& files) {
 double BuildAndList(const std::vector<WIN32_FIND_DATAA>& records, size_t& textLength) {
     ComPtr<_FTPFiles> files;
     ComPtr<IFileListing> listing = NewListing(files);
-    auto started = std::chrono::steady_clock::now();
+    auto started = Clock::now();
     for (const WIN32_FIND_DATAA& record : records) listing->AddEntry(&record, nullptr);
     BSTR text = nullptr;
     listing->ListingText(63, &text);
-    const double seconds = Seconds(started);
+    const double seconds = Since(started);
     textLength = SysStringLen(text);
     SysFreeString(text);
     return seconds;
@@ -107,12 +95,12 @@ void KeyedLookups() {
             V_BSTR(&keys[i]) = SysAllocString(wide);
         }
         // The first lookup builds the index.
-        auto started = std::chrono::steady_clock::now();
+        auto started = Clock::now();
         _FTPFile* first = nullptr;
         if (SUCCEEDED(files->Item(keys[0], &first))) first->Release();
-        const double indexSeconds = Seconds(started);
+        const double indexSeconds = Since(started);
         size_t found = 0;
-        started = std::chrono::steady_clock::now();
+        started = Clock::now();
         for (VARIANT& key : keys) {
             _FTPFile* entry = nullptr;
             if (SUCCEEDED(files->Item(key, &entry))) {
@@ -120,7 +108,7 @@ void KeyedLookups() {
                 entry->Release();
             }
         }
-        const double seconds = Seconds(started);
+        const double seconds = Since(started);
         for (VARIANT& key : keys) VariantClear(&key);
         std::printf("  %7zu entries: %6.3f us per lookup (%zu of %zu found); first lookup, building the index: %.1f ms\n",
                     count, seconds * 1e6 / lookups, found, lookups, indexSeconds * 1e3);
@@ -139,28 +127,9 @@ size_t RawListing(HINTERNET connection) {
 }
 
 void RealListing(int port, const char* user, const char* password, const char* directory) {
-    ComPtr<_FTP> ftp;
-    if (FAILED(CoCreateInstance(CLSID_FTP, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&ftp)))) return;
-    auto text = [](const char* value) {
-        VARIANT v;
-        VariantInit(&v);
-        V_VT(&v) = VT_BSTR;
-        std::wstring wide(value, value + std::strlen(value));
-        V_BSTR(&v) = SysAllocString(wide.c_str());
-        return v;
-    };
-    VARIANT url = text("127.0.0.1"), name = text(user), secret = text(password), folder = text(directory);
-    ftp->put_URL(&url);
-    ftp->put_Username(&name);
-    ftp->put_Password(&secret);
-    LONG serverPort = port;
-    ftp->put_Port(&serverPort);
-    VARIANT_BOOL passive = VARIANT_TRUE;
-    ftp->put_Passive(&passive);
-    if (FAILED(ftp->OpenConnection()) || FAILED(ftp->put_Directory(&folder))) {
-        std::printf("cannot reach the listing directory\n");
-        return;
-    }
+    ComPtr<_FTP> ftp = ConnectedFtp(port, user, password);
+    Text folder(Widen(directory));
+    if (!ftp || !Report(ftp->put_Directory(&folder), "Directory")) return;
     HINTERNET internet = InternetOpenA("listing bench", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     HINTERNET connection = InternetConnectA(internet, "127.0.0.1", static_cast<INTERNET_PORT>(port), user, password,
                                             INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE, 0);
@@ -174,28 +143,24 @@ void RealListing(int port, const char* user, const char* password, const char* d
     LONG count = 0;
     size_t rawCount = 0;
     for (int round = 0; round < rounds; ++round) {
-        auto started = std::chrono::steady_clock::now();
+        auto started = Clock::now();
         ComPtr<_FTPFiles> files;
         if (FAILED(ftp->Files(&files))) {
             std::printf("Files failed\n");
             return;
         }
-        component = std::min(component, Seconds(started));
+        component = std::min(component, Since(started));
         files->Count(&count);
         files.Reset();
-        started = std::chrono::steady_clock::now();
+        started = Clock::now();
         rawCount = RawListing(connection);
-        plain = std::min(plain, Seconds(started));
+        plain = std::min(plain, Since(started));
     }
     std::printf("real listing from the server, best of %d\n", rounds);
     std::printf("  Files: %ld entries in %.1f ms; plain find loop: %zu entries in %.1f ms; Files/plain %.3f\n",
                 static_cast<long>(count), component * 1e3, rawCount, plain * 1e3, component / plain);
     InternetCloseHandle(connection);
     InternetCloseHandle(internet);
-    VariantClear(&url);
-    VariantClear(&name);
-    VariantClear(&secret);
-    VariantClear(&folder);
 }
 
 }  // namespace

@@ -5,55 +5,17 @@
 // The remote side is the login directory's "bench" folder, which must exist;
 // the local folder holds the large file, a "small" folder of files named
 // f0000.bin and up, and empty folders "small-back" and "small-fresh".
-#include <windows.h>
-#include <oleauto.h>
-#include <wrl/client.h>
+#include "BenchSupport.h"
 
-#include <chrono>
-#include <cstdio>
 #include <cstdlib>
-#include <string>
-
-#include "quorlin_h.h"
-
-using Microsoft::WRL::ComPtr;
+#include <cwchar>
 
 namespace {
-
-class Text {
-public:
-    explicit Text(const std::wstring& text) {
-        VariantInit(&value_);
-        V_VT(&value_) = VT_BSTR;
-        V_BSTR(&value_) = SysAllocString(text.c_str());
-    }
-    Text(const Text&) = delete;
-    ~Text() { VariantClear(&value_); }
-    VARIANT* operator&() { return &value_; }
-
-private:
-    VARIANT value_;
-};
-
-std::wstring Widen(const char* text) {
-    std::wstring wide;
-    for (; *text; ++text) wide += static_cast<wchar_t>(static_cast<unsigned char>(*text));
-    return wide;
-}
 
 std::wstring SmallName(int index) {
     wchar_t name[16];
     std::swprintf(name, 16, L"f%04d.bin", index);
     return name;
-}
-
-using Clock = std::chrono::steady_clock;
-double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
-bool Report(HRESULT hr, const char* what) {
-    if (SUCCEEDED(hr)) return true;
-    std::printf("FAILED %s: 0x%08lx\n", what, static_cast<unsigned long>(hr));
-    return false;
 }
 
 int Run(int argc, char** argv) {
@@ -65,20 +27,9 @@ int Run(int argc, char** argv) {
     const std::wstring folder = Widen(argv[4]), large = Widen(argv[5]);
     const int smallCount = std::atoi(argv[6]);
 
-    ComPtr<_FTP> ftp;
-    if (!Report(CoCreateInstance(CLSID_FTP, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&ftp)), "create")) return 1;
-    Text url(L"127.0.0.1"), user(Widen(argv[2])), password(Widen(argv[3])), bench(L"bench");
-    ftp->put_URL(&url);
-    ftp->put_Username(&user);
-    ftp->put_Password(&password);
-    LONG serverPort = port;
-    ftp->put_Port(&serverPort);
-    VARIANT_BOOL passive = VARIANT_TRUE;
-    ftp->put_Passive(&passive);
-    Ftp_Transfer_Type binary = TransferBinary;
-    ftp->put_TransferType(&binary);
-    if (!Report(ftp->OpenConnection(), "OpenConnection") || !Report(ftp->put_Directory(&bench), "Directory"))
-        return 1;
+    ComPtr<_FTP> ftp = ConnectedFtp(port, argv[2], argv[3]);
+    Text bench(L"bench");
+    if (!ftp || !Report(ftp->put_Directory(&bench), "Directory")) return 1;
 
     VARIANT_BOOL overwrite = VARIANT_TRUE;
     {

@@ -5,37 +5,16 @@
 //   tree_bench.exe PORT USER PASSWORD LOCAL_ROOT REMOTE_ROOT
 // LOCAL_ROOT holds the tree in "src"; REMOTE_ROOT is an absolute remote path.
 // Prints "RESULT <name> <seconds> <files>" lines and a summary.
-#include <windows.h>
+#include "BenchSupport.h"
+
 #include <wininet.h>
-#include <oleauto.h>
-#include <wrl/client.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "quorlin_h.h"
-
-using Microsoft::WRL::ComPtr;
-
 namespace {
-
-double Seconds(std::chrono::steady_clock::time_point started) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-}
-
-VARIANT Text(const std::string& value) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BSTR;
-    std::wstring wide(value.begin(), value.end());
-    V_BSTR(&v) = SysAllocString(wide.c_str());
-    return v;
-}
 
 // The platform's own calls, as plainly as they do the same work.
 class PlainLoop {
@@ -124,27 +103,16 @@ int main(int argc, char** argv) {
     const int port = std::atoi(argv[1]);
     const std::string local = argv[4], remote = argv[5];
     CoInitialize(nullptr);
-    ComPtr<_FTP> ftp;
-    if (FAILED(CoCreateInstance(CLSID_FTP, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&ftp)))) return 1;
-    VARIANT url = Text("127.0.0.1"), user = Text(argv[2]), password = Text(argv[3]);
-    ftp->put_URL(&url);
-    ftp->put_Username(&user);
-    ftp->put_Password(&password);
-    LONG serverPort = port;
-    ftp->put_Port(&serverPort);
+    ComPtr<_FTP> ftp = ConnectedFtp(port, argv[2], argv[3]);
     VARIANT_BOOL yes = VARIANT_TRUE, no = VARIANT_FALSE;
-    ftp->put_Passive(&yes);
-    Ftp_Transfer_Type binary = TransferBinary;
-    ftp->put_TransferType(&binary);
     PlainLoop plain(port, argv[2], argv[3]);
-    if (FAILED(ftp->OpenConnection()) || !plain.Ready()) {
+    if (!ftp || !plain.Ready()) {
         std::printf("cannot connect\n");
         return 1;
     }
     for (const char* folder : {"/quorlin-up", "/plain-up"}) {
-        VARIANT name = Text(remote + folder);
+        Text name(Widen((remote + folder).c_str()));
         ftp->CreateDirectory(&name);
-        VariantClear(&name);
     }
 
     // Each pair runs twice, alternating, so that drift hits both alike; the best counts.
@@ -152,22 +120,21 @@ int main(int argc, char** argv) {
     size_t files = 0;
     for (int round = 0; round < 2; ++round) {
         const std::string suffix = std::to_string(round);
-        VARIANT source = Text(local + "\\src"), target = Text(remote + "/quorlin-up");
-        auto started = std::chrono::steady_clock::now();
+        Text source(Widen((local + "\\src").c_str())), target(Widen((remote + "/quorlin-up").c_str()));
+        auto started = Clock::now();
         if (FAILED(ftp->PutDirectory(&source, &target, &yes))) return std::printf("PutDirectory failed\n"), 1;
-        best[0] = std::min(best[0], Seconds(started));
-        started = std::chrono::steady_clock::now();
+        best[0] = std::min(best[0], Since(started));
+        started = Clock::now();
         files = plain.Upload(local + "\\src", remote + "/plain-up");
-        best[1] = std::min(best[1], Seconds(started));
+        best[1] = std::min(best[1], Since(started));
 
-        VARIANT down = Text(local + "\\quorlin-down" + suffix);
-        started = std::chrono::steady_clock::now();
+        Text down(Widen((local + "\\quorlin-down" + suffix).c_str()));
+        started = Clock::now();
         if (FAILED(ftp->GetDirectory(&target, &down, &no, &yes))) return std::printf("GetDirectory failed\n"), 1;
-        best[2] = std::min(best[2], Seconds(started));
-        started = std::chrono::steady_clock::now();
+        best[2] = std::min(best[2], Since(started));
+        started = Clock::now();
         plain.Download(remote + "/plain-up", local + "\\plain-down" + suffix);
-        best[3] = std::min(best[3], Seconds(started));
-        for (VARIANT* v : {&source, &target, &down}) VariantClear(v);
+        best[3] = std::min(best[3], Since(started));
     }
     const char* names[4] = {"put-quorlin", "put-plain", "get-quorlin", "get-plain"};
     for (int i = 0; i < 4; ++i) std::printf("RESULT %s %.3f %zu\n", names[i], best[i], files);
@@ -176,7 +143,6 @@ int main(int argc, char** argv) {
     std::printf("  GetDirectory %.2f ms/file, plain CWD+list+FtpGetFileA loop %.2f ms/file: quorlin/plain %.3f\n",
                 best[2] * 1e3 / files, best[3] * 1e3 / files, best[2] / best[3]);
     ftp->CloseConnection();
-    for (VARIANT* v : {&url, &user, &password}) VariantClear(v);
     ftp.Reset();
     CoUninitialize();
     return 0;

@@ -96,14 +96,6 @@ std::wstring TimeText(ComPtr<_FTPFile>& entry) {
     return Take(text);
 }
 
-VARIANT Position(LONG number) {
-    VARIANT value;
-    VariantInit(&value);
-    V_VT(&value) = VT_I4;
-    V_I4(&value) = number;
-    return value;
-}
-
 TEST_F(FileListing, SizesWrapModulo4GiBAndOnlyTheDirectoryBitSetsTheType) {
     struct Case {
         DWORD high, low;
@@ -215,8 +207,8 @@ TEST_F(FileListing, LookupsByPositionAndByKeyWithTheirErrors) {
     Add(Record("beta.txt"));
     Add(Record("3"));
     EXPECT_EQ(3, Count());
-    EXPECT_EQ(L"alpha", NameAt(Position(1)));
-    EXPECT_EQ(L"beta.txt", NameAt(Position(2)));
+    EXPECT_EQ(L"alpha", NameAt(Number(1)));
+    EXPECT_EQ(L"beta.txt", NameAt(Number(2)));
     VARIANT key = Text(L"BETA.TXT");
     EXPECT_EQ(L"beta.txt", NameAt(key));
     VariantClear(&key);
@@ -251,7 +243,7 @@ TEST_F(FileListing, LookupsByPositionAndByKeyWithTheirErrors) {
     EXPECT_EQ(L"3", NameAt(reference));
 
     for (LONG outside : {0, 4, -1}) {
-        EXPECT_EQ(kSubscriptOutOfRange, Item(Position(outside), entry));
+        EXPECT_EQ(kSubscriptOutOfRange, Item(Number(outside), entry));
         error = TakeError();
         EXPECT_EQ(L"Quorlin.FTPFiles", error.source);
         EXPECT_EQ(L"Subscript out of range", error.description);
@@ -267,7 +259,7 @@ TEST_F(FileListing, CaseTwinsAreAllKeptAndAnExactKeyWins) {
     Add(Record("other"));
     Add(Record("readme.TXT"));
     EXPECT_EQ(4, Count());
-    EXPECT_EQ(L"README.TXT", NameAt(Position(2)));
+    EXPECT_EQ(L"README.TXT", NameAt(Number(2)));
     for (const wchar_t* name : {L"Readme.txt", L"README.TXT", L"readme.TXT"}) {
         VARIANT key = Text(name);
         EXPECT_EQ(name, NameAt(key));
@@ -289,7 +281,7 @@ TEST_F(FileListing, EntriesAreSharedAndKeepTheKeyTheyWereAddedUnder) {
     EXPECT_EQ(L"renamed.txt", NameAt(key));
     VariantClear(&key);
     ComPtr<_FTPFile> same;
-    ASSERT_EQ(S_OK, Item(Position(1), same));
+    ASSERT_EQ(S_OK, Item(Number(1), same));
     EXPECT_EQ(added.Get(), same.Get());
     ASSERT_EQ(S_OK, same->get_ID(&text));
     EXPECT_EQ(L"original.txt", Take(text));

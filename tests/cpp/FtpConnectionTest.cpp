@@ -3,26 +3,11 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
-#include <iphlpapi.h>
 
 namespace {
 
-// Established TCP connections whose local end is the server's port: the
-// server side of every open session.
-int ServerSessions(int port) {
-    ULONG size = 0;
-    GetTcpTable(nullptr, &size, FALSE);
-    std::vector<BYTE> buffer(size + 4096);
-    auto* table = reinterpret_cast<MIB_TCPTABLE*>(buffer.data());
-    size = static_cast<ULONG>(buffer.size());
-    if (GetTcpTable(table, &size, FALSE) != NO_ERROR) return -1;
-    int sessions = 0;
-    for (DWORD i = 0; i < table->dwNumEntries; ++i) {
-        const MIB_TCPROW& row = table->table[i];
-        if (row.dwState == MIB_TCP_STATE_ESTAB && ntohs(static_cast<u_short>(row.dwLocalPort)) == port) ++sessions;
-    }
-    return sessions;
-}
+// The server side of every open session.
+int ServerSessions(int port) { return TcpConnections(port, MIB_TCP_STATE_ESTAB, false); }
 
 class FtpConnection : public ::testing::TestWithParam<ServerMode> {};
 

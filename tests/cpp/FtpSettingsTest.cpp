@@ -6,21 +6,7 @@
 
 namespace {
 
-ComPtr<_FTP> NewFtp() {
-    ComPtr<_FTP> ftp;
-    EXPECT_EQ(S_OK, CoCreateInstance(CLSID_FTP, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&ftp)));
-    return ftp;
-}
-
-std::wstring Read(HRESULT (STDMETHODCALLTYPE _FTP::*getter)(VARIANT*), _FTP* ftp) {
-    VARIANT value;
-    VariantInit(&value);
-    EXPECT_EQ(S_OK, (ftp->*getter)(&value));
-    EXPECT_EQ(VT_BSTR, V_VT(&value));
-    std::wstring text = ReadText(value);
-    VariantClear(&value);
-    return text;
-}
+ComPtr<_FTP> NewFtp() { return NewObject<_FTP>(CLSID_FTP); }
 
 TEST(FtpSettings, NewObjectHasItsDefaults) {
     ComPtr<_FTP> ftp = NewFtp();
@@ -30,11 +16,11 @@ TEST(FtpSettings, NewObjectHasItsDefaults) {
     VARIANT_BOOL passive = VARIANT_TRUE;
     ASSERT_EQ(S_OK, ftp->get_Passive(&passive));
     EXPECT_EQ(VARIANT_FALSE, passive);
-    EXPECT_EQ(L"0.88.3b", Read(&_FTP::get_Version, ftp.Get()));
-    EXPECT_EQ(L"", Read(&_FTP::get_URL, ftp.Get()));
-    EXPECT_EQ(L"", Read(&_FTP::get_Username, ftp.Get()));
-    EXPECT_EQ(L"", Read(&_FTP::get_Password, ftp.Get()));
-    EXPECT_EQ(L"", Read(&_FTP::get_Proxy, ftp.Get()));
+    EXPECT_EQ(L"0.88.3b", ReadProperty(&_FTP::get_Version, ftp.Get()));
+    EXPECT_EQ(L"", ReadProperty(&_FTP::get_URL, ftp.Get()));
+    EXPECT_EQ(L"", ReadProperty(&_FTP::get_Username, ftp.Get()));
+    EXPECT_EQ(L"", ReadProperty(&_FTP::get_Password, ftp.Get()));
+    EXPECT_EQ(L"", ReadProperty(&_FTP::get_Proxy, ftp.Get()));
     EXPECT_EQ(S_OK, ftp->CloseConnection());
 }
 
@@ -76,14 +62,14 @@ TEST(FtpSettings, TextPropertiesConvertVariants) {
     ComPtr<_FTP> ftp = NewFtp();
     VARIANT number = Number(1234);
     ASSERT_EQ(S_OK, ftp->put_URL(&number));
-    EXPECT_EQ(L"1234", Read(&_FTP::get_URL, ftp.Get()));
+    EXPECT_EQ(L"1234", ReadProperty(&_FTP::get_URL, ftp.Get()));
     VARIANT spaced = Text(L"  host  ");
     ASSERT_EQ(S_OK, ftp->put_Password(&spaced));
-    EXPECT_EQ(L"  host  ", Read(&_FTP::get_Password, ftp.Get()));
+    EXPECT_EQ(L"  host  ", ReadProperty(&_FTP::get_Password, ftp.Get()));
     VARIANT empty;
     VariantInit(&empty);
     ASSERT_EQ(S_OK, ftp->put_URL(&empty));
-    EXPECT_EQ(L"", Read(&_FTP::get_URL, ftp.Get()));
+    EXPECT_EQ(L"", ReadProperty(&_FTP::get_URL, ftp.Get()));
 
     VARIANT kept = Text(L"kept");
     ftp->put_Username(&kept);
@@ -92,7 +78,7 @@ TEST(FtpSettings, TextPropertiesConvertVariants) {
     V_VT(&null) = VT_NULL;
     EXPECT_EQ(static_cast<HRESULT>(0x800A005E), ftp->put_Username(&null));
     EXPECT_EQ(L"Invalid use of Null", TakeError().description);
-    EXPECT_EQ(L"kept", Read(&_FTP::get_Username, ftp.Get()));
+    EXPECT_EQ(L"kept", ReadProperty(&_FTP::get_Username, ftp.Get()));
     VariantClear(&spaced);
     VariantClear(&kept);
 }
@@ -101,10 +87,10 @@ TEST(FtpSettings, ProxyOfBlanksIsNoneOtherwiseKeptUntrimmed) {
     ComPtr<_FTP> ftp = NewFtp();
     VARIANT blanks = Text(L"   ");
     ftp->put_Proxy(&blanks);
-    EXPECT_EQ(L"", Read(&_FTP::get_Proxy, ftp.Get()));
+    EXPECT_EQ(L"", ReadProperty(&_FTP::get_Proxy, ftp.Get()));
     VARIANT proxy = Text(L" proxy:8080 ");
     ftp->put_Proxy(&proxy);
-    EXPECT_EQ(L" proxy:8080 ", Read(&_FTP::get_Proxy, ftp.Get()));
+    EXPECT_EQ(L" proxy:8080 ", ReadProperty(&_FTP::get_Proxy, ftp.Get()));
     VariantClear(&blanks);
     VariantClear(&proxy);
 }

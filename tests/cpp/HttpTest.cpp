@@ -4,7 +4,6 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
-#include <iphlpapi.h>
 #include <wininet.h>
 
 #include <algorithm>
@@ -29,20 +28,7 @@ std::wstring EnvText(const char* name) {
 // machine: one label longer than 63 characters.
 const std::wstring kUnresolvable = std::wstring(64, L'x') + L".invalid";
 
-ComPtr<_HTTP> NewHttp() {
-    ComPtr<_HTTP> http;
-    EXPECT_EQ(S_OK, CoCreateInstance(CLSID_HTTP, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&http)));
-    return http;
-}
-
-std::wstring Read(HRESULT (STDMETHODCALLTYPE _HTTP::*reader)(VARIANT*), _HTTP* http) {
-    VARIANT value;
-    VariantInit(&value);
-    EXPECT_EQ(S_OK, (http->*reader)(&value));
-    std::wstring text = ReadText(value);
-    VariantClear(&value);
-    return text;
-}
+ComPtr<_HTTP> NewHttp() { return NewObject<_HTTP>(CLSID_HTTP); }
 
 struct Split {
     HRESULT hr;
@@ -57,8 +43,8 @@ Split WriteUrl(_HTTP* http, const std::wstring& url) {
     split.hr = http->put_URL(&argument);
     split.argument.assign(argument, SysStringLen(argument));
     SysFreeString(argument);
-    split.server = Read(&_HTTP::get_ServerName, http);
-    split.path = Read(&_HTTP::get_Path, http);
+    split.server = ReadProperty(&_HTTP::get_ServerName, http);
+    split.path = ReadProperty(&_HTTP::get_Path, http);
     return split;
 }
 
@@ -121,28 +107,11 @@ std::wstring AnsiText(const std::string& bytes) {
     return text;
 }
 
-// Client sockets in CLOSE_WAIT towards `port`: connections the server has
-// ended and nobody here has closed yet.
-int ClosingSockets(int port) {
-    ULONG size = 0;
-    GetTcpTable(nullptr, &size, FALSE);
-    std::vector<BYTE> buffer(size + 65536);
-    auto* table = reinterpret_cast<MIB_TCPTABLE*>(buffer.data());
-    size = static_cast<ULONG>(buffer.size());
-    if (GetTcpTable(table, &size, FALSE) != NO_ERROR) return -1;
-    int sockets = 0;
-    for (DWORD i = 0; i < table->dwNumEntries; ++i) {
-        const MIB_TCPROW& row = table->table[i];
-        if (row.dwState == MIB_TCP_STATE_CLOSE_WAIT && ntohs(static_cast<u_short>(row.dwRemotePort)) == port) ++sockets;
-    }
-    return sockets;
-}
-
 TEST(HttpUrl, SplitsIntoServerNameAndPathAndWritesTheRestBack) {
     ComPtr<_HTTP> http = NewHttp();
-    EXPECT_EQ(L"", Read(&_HTTP::get_ServerName, http.Get()));
-    EXPECT_EQ(L"", Read(&_HTTP::get_Path, http.Get()));
-    EXPECT_EQ(L".88b", Read(&_HTTP::get_Version, http.Get()));
+    EXPECT_EQ(L"", ReadProperty(&_HTTP::get_ServerName, http.Get()));
+    EXPECT_EQ(L"", ReadProperty(&_HTTP::get_Path, http.Get()));
+    EXPECT_EQ(L".88b", ReadProperty(&_HTTP::get_Version, http.Get()));
     struct Case {
         const wchar_t* url;
         const wchar_t* argument;
@@ -260,13 +229,14 @@ TEST_F(HttpPages, AfterAFailureTheNextCallStartsAfreshWithTheCurrentUrl) {
     TakeError();
     EXPECT_EQ(L"fresh", Fetched(Plain(L"/fresh.html")));
 
-    // Failed calls leave no connection behind: none of the dropped ones is still open here.
+    // Failed calls leave no connection behind: none of the dropped ones is
+    // still open here, waiting to be closed.
     const int port = std::atoi(std::getenv("QUORLIN_STAND_IN_PORT"));
     for (int call = 0; call < 1000; ++call) {
         ASSERT_EQ(kReadFile, Fetch(StandIn(L"/drop"), text)) << call;
         TakeError();
     }
-    EXPECT_EQ(0, ClosingSockets(port));
+    EXPECT_EQ(0, TcpConnections(port, MIB_TCP_STATE_CLOSE_WAIT, true));
 }
 
 TEST_F(HttpPages, HttpsGoesOverTlsWithTheUsualChecks) {

@@ -197,4 +197,20 @@ std::optional<std::string> ReadBytes(const std::wstring& path) {
     return bytes;
 }
 
+int TcpConnections(int port, DWORD state, bool remoteEnd) {
+    ULONG size = 0;
+    GetTcpTable(nullptr, &size, FALSE);
+    std::vector<BYTE> buffer(size + 65536);
+    auto* table = reinterpret_cast<MIB_TCPTABLE*>(buffer.data());
+    size = static_cast<ULONG>(buffer.size());
+    if (GetTcpTable(table, &size, FALSE) != NO_ERROR) return -1;
+    int connections = 0;
+    for (DWORD i = 0; i < table->dwNumEntries; ++i) {
+        const MIB_TCPROW& row = table->table[i];
+        const DWORD end = remoteEnd ? row.dwRemotePort : row.dwLocalPort;
+        if (row.dwState == state && ntohs(static_cast<u_short>(end)) == port) ++connections;
+    }
+    return connections;
+}
+
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

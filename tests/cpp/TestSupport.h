@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <iphlpapi.h>
 #include <oleauto.h>
 #include <wrl/client.h>
 
@@ -31,6 +32,31 @@ struct RaisedError {
     std::wstring source;
     std::wstring description;
 };
+
+// A new object of `clsid` through its interface, early bound.
+template <class Interface>
+ComPtr<Interface> NewObject(REFCLSID clsid) {
+    ComPtr<Interface> object;
+    CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&object));
+    return object;
+}
+
+std::wstring ReadText(const VARIANT& value);
+
+// What a property reader returns: a variant that must hold text.
+template <class Interface>
+std::wstring ReadProperty(HRESULT (STDMETHODCALLTYPE Interface::*reader)(VARIANT*), Interface* object) {
+    VARIANT value;
+    VariantInit(&value);
+    if (FAILED((object->*reader)(&value)) || V_VT(&value) != VT_BSTR) return L"(not a text)";
+    std::wstring text = ReadText(value);
+    VariantClear(&value);
+    return text;
+}
+
+// Established (or other `state`) TCP connections whose local end, or with
+// `remoteEnd` whose far end, is `port`.
+int TcpConnections(int port, DWORD state, bool remoteEnd);
 
 // Creates an object by ProgID and returns its IDispatch.
 ComPtr<IDispatch> CreateByProgId(const wchar_t* progId);

@@ -4,7 +4,6 @@
 var suiteText = new ActiveXObject("Scripting.FileSystemObject")
     .OpenTextFile(WScript.ScriptFullName.replace(WScript.ScriptName, "suite.js")).ReadAll();
 eval(suiteText);
-function describe(e) { return e ? e.number + " " + e.description : "no error"; }
 var env = new ActiveXObject("WScript.Shell").Environment("PROCESS");
 var fso = new ActiveXObject("Scripting.FileSystemObject");
 var workspace = "js-listing-" + env("QUORLIN_FTP_SERVER_NAME");

@@ -4,7 +4,6 @@
 var suiteText = new ActiveXObject("Scripting.FileSystemObject")
     .OpenTextFile(WScript.ScriptFullName.replace(WScript.ScriptName, "suite.js")).ReadAll();
 eval(suiteText);
-function describe(e) { return e ? e.number + " " + e.description : "no error"; }
 function raisedWith(e, number, start) {
     return e !== null && e.number === number && e.description.substring(0, start.length) === start;
 }
