@@ -308,9 +308,9 @@ start_http_servers() {
     log "starting nginx on 127.0.0.1:$HTTP_PORT, $HTTPS_PORT and $HTTPS_OTHER_NAME_PORT"
     start_nginx
     start_stand_in
-    wait_port "$HTTP_PORT"
-    wait_port "$HTTPS_PORT"
-    wait_port "$STAND_IN_PORT"
+    wait_port "$HTTP_PORT" "$RUN/nginx/pid"
+    wait_port "$HTTPS_PORT" "$RUN/nginx/pid"
+    wait_port "$STAND_IN_PORT" "$RUN/stand-in/pid"
 }
 
 # Empties the FTP home and the local scratch folder, so every run starts clean.
@@ -321,10 +321,17 @@ reset_folders() {
     mkdir -p "$SCRATCH" "$WWW"
 }
 
-wait_port() {
+wait_port() {  # port [pid file of the server that must be the one listening]
     local port=$1 i
     for i in $(seq 1 100); do
-        (exec 3<>/dev/tcp/127.0.0.1/"$port") 2>/dev/null && return 0
+        if (exec 3<>/dev/tcp/127.0.0.1/"$port") 2>/dev/null; then
+            # Another process on the port (one left over from an earlier run) is no server of ours.
+            if [ -n "${2:-}" ] && ! kill -0 "$(cat "$2")" 2>/dev/null; then
+                echo "port $port is taken by another process" >&2
+                return 1
+            fi
+            return 0
+        fi
         sleep 0.1
     done
     echo "server on port $port did not start" >&2
@@ -340,7 +347,7 @@ start_ftp_servers() {  # names to start, default all
         if [ $# -gt 0 ] && [[ " $* " != *" $name "* ]]; then continue; fi
         log "starting $name on 127.0.0.1:$port"
         start_"$name" "$port" "$low" "$high"
-        wait_port "$port"
+        wait_port "$port" "$RUN/$name/pid"
     done
 }
 
