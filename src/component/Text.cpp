@@ -4,6 +4,9 @@
 #include "Error.h"
 #include "Owners.h"
 
+#include <cstring>
+#include <cwctype>
+
 namespace quorlin {
 
 HRESULT VariantToText(const VARIANT* value, const wchar_t* source, std::wstring& text) {
@@ -49,14 +52,7 @@ std::string ToAnsi(const std::wstring& text) {
     return result;
 }
 
-std::wstring FromAnsi(const char* text) {
-    int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (length <= 1) return std::wstring();
-    std::wstring result(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, result.data(), length);
-    result.resize(static_cast<size_t>(length - 1));
-    return result;
-}
+std::wstring FromAnsi(const char* text) { return FromAnsi(text, std::strlen(text)); }
 
 std::wstring FromAnsi(const char* text, size_t length) {
     if (length == 0) return std::wstring();
@@ -65,6 +61,13 @@ std::wstring FromAnsi(const char* text, size_t length) {
     std::wstring result(static_cast<size_t>(wideLength), L'\0');
     MultiByteToWideChar(CP_ACP, 0, text, count, result.data(), wideLength);
     return result;
+}
+
+bool EqualsIgnoringCase(std::wstring_view text, std::wstring_view other) {
+    if (text.size() != other.size()) return false;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (std::towupper(text[i]) != std::towupper(other[i])) return false;
+    return true;
 }
 
 std::wstring TrimBlanks(const std::wstring& text) {

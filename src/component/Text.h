@@ -4,6 +4,7 @@
 
 #include <oaidl.h>
 #include <string>
+#include <string_view>
 
 namespace quorlin {
 
@@ -23,6 +24,9 @@ std::string ToAnsi(const std::wstring& text);
 std::wstring FromAnsi(const char* text);
 // The first `length` bytes of `text`, NULs included.
 std::wstring FromAnsi(const char* text, size_t length);
+
+// Whether two texts are equal without regard to letter case.
+bool EqualsIgnoringCase(std::wstring_view text, std::wstring_view other);
 
 // `text` without leading and trailing blanks (U+0020 only).
 std::wstring TrimBlanks(const std::wstring& text);

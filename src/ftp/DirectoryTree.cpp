@@ -104,15 +104,9 @@ HRESULT DownloadTree(_FTP& ftp, TreeWalk& walk, VARIANT* remotePath, VARIANT* lo
 }
 
 HRESULT UploadTree(_FTP& ftp, TreeWalk& walk, VARIANT* localPath, VARIANT* remotePath, VARIANT_BOOL* traverse) {
-    // The folders one upload has entered are forgotten when its outermost call ends.
+    // An outermost call starts a new upload, with no folder entered yet.
     if (walk.uploadDepth == 0) walk.uploadedFolders.clear();
     Level level(walk.uploadDepth);
-    struct Forget {
-        TreeWalk& walk;
-        ~Forget() {
-            if (walk.uploadDepth == 1) walk.uploadedFolders.clear();
-        }
-    } forget{walk};
 
     Variant saved;
     HRESULT hr = ftp.get_Directory(saved.Put());

@@ -10,12 +10,11 @@
 
 namespace quorlin {
 
-// What the nested calls of one tree transfer share; the FTP object keeps it
-// while the outermost call runs.
+// What the nested calls of one tree transfer share; the FTP object keeps it.
 struct TreeWalk {
     int downloadDepth = 0;
     int uploadDepth = 0;
-    std::set<FolderIdentity> uploadedFolders;  // every local folder one upload has entered
+    std::set<FolderIdentity> uploadedFolders;  // every local folder the current upload has entered
 };
 
 // GetDirectory: `remotePath` (and below it, when `traverse` is non-zero) into

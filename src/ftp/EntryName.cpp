@@ -1,17 +1,11 @@
 #include "EntryName.h"
 
-#include <cwctype>
+#include "../component/Text.h"
+
 #include <initializer_list>
 
 namespace quorlin {
 namespace {
-
-bool EqualsIgnoringCase(std::wstring_view text, std::wstring_view upper) {
-    if (text.size() != upper.size()) return false;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (std::towupper(text[i]) != upper[i]) return false;
-    return true;
-}
 
 bool IsDeviceName(std::wstring_view name) {
     // The device is named by what stands before the first dot.

@@ -6,16 +6,12 @@
 #include "PageBody.h"
 #include "ServerAddress.h"
 
-#include <cwctype>
 
 namespace quorlin {
 namespace {
 
-bool StartsWithIgnoringCase(const std::wstring& text, const wchar_t* prefix) {
-    size_t i = 0;
-    for (; prefix[i]; ++i)
-        if (i >= text.size() || std::towlower(text[i]) != std::towlower(prefix[i])) return false;
-    return true;
+bool StartsWithIgnoringCase(const std::wstring& text, std::wstring_view prefix) {
+    return EqualsIgnoringCase(std::wstring_view(text).substr(0, prefix.size()), prefix);
 }
 
 // Puts `text` into the caller's argument in place of what it held.

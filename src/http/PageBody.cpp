@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <new>
 
 namespace quorlin {
@@ -50,7 +49,7 @@ void PageBody::Prepare(HINTERNET request) {
 }
 
 bool PageBody::ReadPiece(HINTERNET request, bool& finished) {
-    return text_.Get() ? ReadIntoText(request, finished) : ReadIntoBytes(request, nullptr, 0, finished);
+    return text_.Get() ? ReadIntoText(request, finished) : ReadIntoBytes(request, finished);
 }
 
 bool PageBody::ReadIntoText(HINTERNET request, bool& finished) {
@@ -69,27 +68,26 @@ bool PageBody::ReadIntoText(HINTERNET request, bool& finished) {
     std::vector<char> probe(kBodyPieceBytes);
     if (!InternetReadFile(request, probe.data(), kBodyPieceBytes, &read)) return false;
     finished = read == 0;
-    if (finished) return true;
-    if (!MoveTextToBytes()) return false;
-    bool ignored = false;
-    return ReadIntoBytes(request, probe.data(), read, ignored);
+    return finished || MoveToBytes(probe.data(), read);
 }
 
-bool PageBody::MoveTextToBytes() {
+bool PageBody::MoveToBytes(const char* more, size_t count) {
+    const char* held = reinterpret_cast<const char*>(text_.Get());
     try {
-        bytes_.assign(reinterpret_cast<const char*>(text_.Get()), reinterpret_cast<const char*>(text_.Get()) + received_);
+        bytes_.assign(held, held + received_);
+        bytes_.insert(bytes_.end(), more, more + count);
     } catch (const std::bad_alloc&) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return false;
     }
+    received_ += count;
     text_.Reset(nullptr);
     return true;
 }
 
-// Appends `count` bytes already read, or else reads the next piece.
-bool PageBody::ReadIntoBytes(HINTERNET request, const char* already, size_t count, bool& finished) {
+bool PageBody::ReadIntoBytes(HINTERNET request, bool& finished) {
     const size_t held = bytes_.size();
-    const size_t piece = already ? count : kBodyPieceBytes;
+    const size_t piece = kBodyPieceBytes;
     try {
         // The capacity doubles, so appending stays linear.
         if (bytes_.capacity() - held < piece) bytes_.reserve(std::max<size_t>(bytes_.capacity() * 2, held + piece));
@@ -97,11 +95,6 @@ bool PageBody::ReadIntoBytes(HINTERNET request, const char* already, size_t coun
     } catch (const std::bad_alloc&) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return false;
-    }
-    if (already) {
-        std::memcpy(bytes_.data() + held, already, count);
-        received_ += count;
-        return true;
     }
     DWORD read = 0;
     const BOOL succeeded = InternetReadFile(request, bytes_.data() + held, kBodyPieceBytes, &read);

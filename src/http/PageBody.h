@@ -35,8 +35,9 @@ public:
 
 private:
     bool ReadIntoText(HINTERNET request, bool& finished);
-    bool ReadIntoBytes(HINTERNET request, const char* already, size_t count, bool& finished);
-    bool MoveTextToBytes();
+    bool ReadIntoBytes(HINTERNET request, bool& finished);
+    // Moves what the text's buffer holds, and `count` bytes more, to the growing buffer.
+    bool MoveToBytes(const char* more, size_t count);
 
     std::optional<unsigned long long> announced_;
     unsigned long long received_ = 0;

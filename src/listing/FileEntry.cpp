@@ -4,23 +4,16 @@ namespace quorlin {
 
 namespace {
 
-HRESULT ReadText(const std::wstring& field, BSTR* result) {
+HRESULT ReadText(std::wstring_view field, BSTR* result) {
     if (!result) return E_POINTER;
-    Bstr copy(field);
-    if (copy.Failed()) return E_OUTOFMEMORY;
-    *result = copy.Detach();
-    return S_OK;
+    *result = SysAllocStringLen(field.data(), static_cast<UINT>(field.size()));
+    return *result ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT WriteText(std::wstring& field, const BSTR* value) {
     if (!value) return E_POINTER;
     field.assign(*value ? *value : L"", *value ? SysStringLen(*value) : 0);
     return S_OK;
-}
-
-template <size_t Capacity>
-HRESULT ReadText(const InlineText<Capacity>& field, BSTR* result) {
-    return ReadText(std::wstring(field.View()), result);
 }
 
 template <size_t Capacity>
@@ -74,10 +67,10 @@ HRESULT FileEntry::get_FileType(enum_FileType* result) { return ReadNumber(fileT
 HRESULT FileEntry::put_FileSize(LONG* lng_file_size) { return WriteNumber(fileSize_, lng_file_size); }
 HRESULT FileEntry::get_FileSize(LONG* result) { return ReadNumber(fileSize_, result); }
 HRESULT FileEntry::put_LastAccessTime(BSTR* str_last_access_time) { return WriteText(lastAccessTime_, str_last_access_time); }
-HRESULT FileEntry::get_LastAccessTime(BSTR* result) { return ReadText(lastAccessTime_, result); }
+HRESULT FileEntry::get_LastAccessTime(BSTR* result) { return ReadText(lastAccessTime_.View(), result); }
 HRESULT FileEntry::put_LastWriteTime(BSTR* str_last_write_time) { return WriteText(lastWriteTime_, str_last_write_time); }
-HRESULT FileEntry::get_LastWriteTime(BSTR* result) { return ReadText(lastWriteTime_, result); }
+HRESULT FileEntry::get_LastWriteTime(BSTR* result) { return ReadText(lastWriteTime_.View(), result); }
 HRESULT FileEntry::put_CreationTime(BSTR* str_creation_time) { return WriteText(creationTime_, str_creation_time); }
-HRESULT FileEntry::get_CreationTime(BSTR* result) { return ReadText(creationTime_, result); }
+HRESULT FileEntry::get_CreationTime(BSTR* result) { return ReadText(creationTime_.View(), result); }
 
 }  // namespace quorlin

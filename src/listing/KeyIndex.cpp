@@ -26,23 +26,13 @@ std::wstring Folded(const std::wstring& key) {
     return folded;
 }
 
-std::uint32_t HashOf(const wchar_t* text, size_t length) {
-    std::uint32_t hash = 2166136261u;  // FNV-1a
-    for (size_t i = 0; i < length; ++i) {
-        hash ^= static_cast<std::uint32_t>(text[i]);
-        hash *= 16777619u;
-    }
-    return hash;
-}
-
+// FNV-1a over the folded form; plain ASCII keys are folded as they are hashed.
 std::uint32_t FoldedHash(const std::wstring& key) {
-    if (!IsAscii(key)) {
-        const std::wstring folded = Folded(key);
-        return HashOf(folded.data(), folded.size());
-    }
+    const bool ascii = IsAscii(key);
+    const std::wstring folded = ascii ? std::wstring() : Folded(key);
     std::uint32_t hash = 2166136261u;
-    for (wchar_t c : key) {
-        hash ^= static_cast<std::uint32_t>(UpperAscii(c));
+    for (wchar_t c : ascii ? key : folded) {
+        hash ^= static_cast<std::uint32_t>(ascii ? UpperAscii(c) : c);
         hash *= 16777619u;
     }
     return hash;

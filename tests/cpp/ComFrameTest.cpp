@@ -5,11 +5,6 @@
 
 namespace {
 
-HMODULE LoadComponent() {
-    const char* dll = std::getenv("QUORLIN_DLL");
-    return LoadLibraryA(dll ? dll : "quorlin.dll");
-}
-
 bool ClassesKeyExists(const std::wstring& path, REGSAM view = 0) {
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;

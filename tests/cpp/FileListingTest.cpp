@@ -335,8 +335,7 @@ TEST_F(FileListing, TheEnumeratorWalksInOrderAndKeepsItsOwnPosition) {
 }
 
 TEST(FileListingLifetime, EverythingIsReleasedAndTheLibraryCanUnload) {
-    const char* dll = std::getenv("QUORLIN_DLL");
-    HMODULE module = LoadLibraryA(dll ? dll : "quorlin.dll");
+    HMODULE module = LoadComponent();
     ASSERT_TRUE(module);
     auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(GetProcAddress(module, "DllCanUnloadNow"));
     ASSERT_TRUE(canUnload);

@@ -17,13 +17,6 @@ const HRESULT kReadFile = static_cast<HRESULT>(0x800403EB);
 const HRESULT kNoUrl = static_cast<HRESULT>(0x800403EC);
 const HRESULT kOverflow = static_cast<HRESULT>(0x800A0006);
 
-std::wstring EnvText(const char* name) {
-    const char* value = std::getenv(name);
-    std::wstring text;
-    for (const char* c = value ? value : ""; *c; ++c) text += static_cast<wchar_t>(*c);
-    return text;
-}
-
 // A name that cannot resolve and is refused before any lookup leaves the
 // machine: one label longer than 63 characters.
 const std::wstring kUnresolvable = std::wstring(64, L'x') + L".invalid";

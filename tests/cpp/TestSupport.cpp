@@ -13,12 +13,18 @@ public:
 };
 ::testing::Environment* const com = ::testing::AddGlobalTestEnvironment(new ComEnvironment);
 
-std::wstring Widen(const char* text) {
+}  // namespace
+
+std::wstring EnvText(const char* name) {
     std::wstring result;
-    for (; text && *text; ++text) result += static_cast<wchar_t>(*text);
+    for (const char* text = std::getenv(name); text && *text; ++text) result += static_cast<wchar_t>(*text);
     return result;
 }
-}  // namespace
+
+HMODULE LoadComponent() {
+    const char* dll = std::getenv("QUORLIN_DLL");
+    return LoadLibraryA(dll ? dll : "quorlin.dll");
+}
 
 LateCall::~LateCall() {
     VariantClear(&result);
@@ -128,10 +134,10 @@ std::vector<FtpServer> FtpServers() {
 
 void PrintTo(const FtpServer& server, std::ostream* stream) { *stream << server.name << ":" << server.port; }
 
-std::wstring FtpUser() { return Widen(std::getenv("QUORLIN_FTP_USER")); }
-std::wstring FtpPassword() { return Widen(std::getenv("QUORLIN_FTP_PASSWORD")); }
+std::wstring FtpUser() { return EnvText("QUORLIN_FTP_USER"); }
+std::wstring FtpPassword() { return EnvText("QUORLIN_FTP_PASSWORD"); }
 
-std::wstring FtpHomeUnix() { return Widen(std::getenv("QUORLIN_FTP_HOME")); }
+std::wstring FtpHomeUnix() { return EnvText("QUORLIN_FTP_HOME"); }
 
 std::wstring FtpHomeWindows() {
     std::wstring path = L"Z:" + FtpHomeUnix();
@@ -140,7 +146,7 @@ std::wstring FtpHomeWindows() {
     return path;
 }
 
-std::wstring Scratch() { return Widen(std::getenv("QUORLIN_SCRATCH")); }
+std::wstring Scratch() { return EnvText("QUORLIN_SCRATCH"); }
 
 ComPtr<_FTP> ConnectedFtp(const FtpServer& server, bool passive, const std::wstring& password, HRESULT& opened) {
     ComPtr<_FTP> ftp;

@@ -58,6 +58,11 @@ std::wstring ReadProperty(HRESULT (STDMETHODCALLTYPE Interface::*reader)(VARIANT
 // `remoteEnd` whose far end, is `port`.
 int TcpConnections(int port, DWORD state, bool remoteEnd);
 
+// An environment variable's value as text (empty when unset).
+std::wstring EnvText(const char* name);
+// The DLL under test (QUORLIN_DLL), loaded once more into this process.
+HMODULE LoadComponent();
+
 // Creates an object by ProgID and returns its IDispatch.
 ComPtr<IDispatch> CreateByProgId(const wchar_t* progId);
 // Late-bound call by member name; `arguments` in natural order.

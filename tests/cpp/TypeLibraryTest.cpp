@@ -15,11 +15,8 @@ struct Member {
 };
 
 ComPtr<ITypeLib> LoadLibraryFromDll() {
-    const char* dll = std::getenv("QUORLIN_DLL");
-    std::wstring path;
-    for (const char* c = dll ? dll : ""; *c; ++c) path += static_cast<wchar_t>(*c);
     ComPtr<ITypeLib> library;
-    EXPECT_EQ(S_OK, LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library));
+    EXPECT_EQ(S_OK, LoadTypeLibEx(EnvText("QUORLIN_DLL").c_str(), REGKIND_NONE, &library));
     return library;
 }
 
