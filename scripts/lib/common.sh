@@ -28,6 +28,7 @@ HTTP_PORT=28080
 HTTPS_PORT=28443
 HTTPS_OTHER_NAME_PORT=28444
 STAND_IN_PORT=28090
+FTP_STAND_IN_PORT=21024  # the scripted FTP server for listings no real server sends
 WWW=$RUN/www  # nginx's document root
 TLS=$OUT/tls  # the test CA and the server certificates, made once
 
@@ -296,10 +297,10 @@ CONF
     echo $! >"$dir/pid"
 }
 
-start_stand_in() {
-    local dir=$RUN/stand-in
+start_stand_in() {  # name script port
+    local dir=$RUN/$1
     mkdir -p "$dir"
-    python3 "$REPO/tests/support/http_stand_in.py" "$STAND_IN_PORT" >"$dir/out.log" 2>&1 &
+    python3 "$REPO/tests/support/$2" "$3" >"$dir/out.log" 2>&1 &
     echo $! >"$dir/pid"
 }
 
@@ -307,10 +308,12 @@ start_http_servers() {
     make_certificates
     log "starting nginx on 127.0.0.1:$HTTP_PORT, $HTTPS_PORT and $HTTPS_OTHER_NAME_PORT"
     start_nginx
-    start_stand_in
+    start_stand_in stand-in http_stand_in.py "$STAND_IN_PORT"
+    start_stand_in ftp-stand-in ftp_stand_in.py "$FTP_STAND_IN_PORT"
     wait_port "$HTTP_PORT" "$RUN/nginx/pid"
     wait_port "$HTTPS_PORT" "$RUN/nginx/pid"
     wait_port "$STAND_IN_PORT" "$RUN/stand-in/pid"
+    wait_port "$FTP_STAND_IN_PORT" "$RUN/ftp-stand-in/pid"
 }
 
 # Empties the FTP home and the local scratch folder, so every run starts clean.

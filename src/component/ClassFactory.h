@@ -1,6 +1,7 @@
 // The class factory for every class of the library.
 #pragma once
 
+#include "Boundary.h"
 #include "Module.h"
 
 #include <unknwn.h>
@@ -39,7 +40,7 @@ public:
         if (!object) return E_POINTER;
         *object = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        return Create(iid, object);
+        return Guarded(nullptr, nullptr, [&] { return Create(iid, object); });
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
         if (lock) module::Lock();

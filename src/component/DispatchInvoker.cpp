@@ -140,10 +140,34 @@ void WriteBack(VARIANT* callerArgument, VARIANT* value) {
     }
 }
 
+// Whether two values are the same to the bit: what a member left in a
+// temporary against what it was given.
+bool SameValue(const VARIANT* a, const VARIANT* b) {
+    if (V_VT(a) != V_VT(b)) return false;
+    switch (V_VT(a)) {
+    case VT_EMPTY: case VT_NULL:
+        return true;
+    case VT_BSTR: {
+        const UINT length = SysStringByteLen(V_BSTR(a));
+        return V_BSTR(a) == V_BSTR(b) ||
+               (V_BSTR(a) && V_BSTR(b) && length == SysStringByteLen(V_BSTR(b)) &&
+                std::memcmp(V_BSTR(a), V_BSTR(b), length) == 0);
+    }
+    case VT_DISPATCH: case VT_UNKNOWN:
+        return V_UNKNOWN(a) == V_UNKNOWN(b);
+    case VT_DECIMAL:
+        return std::memcmp(&V_DECIMAL(a), &V_DECIMAL(b), sizeof(DECIMAL)) == 0;
+    default:
+        if (size_t size = ScalarSize(V_VT(a))) return std::memcmp(&V_UI1(a), &V_UI1(b), size) == 0;
+        return false;  // arrays and references: taken as changed
+    }
+}
+
 // One by-reference argument that had to be coerced.
 struct CoercedArgument {
     UINT position = 0;  // index into the caller's rgvarg
     Variant temporary;
+    Variant given;  // what the temporary held before the call
 };
 
 }  // namespace
@@ -191,6 +215,7 @@ HRESULT InvokeByTypeInfo(ITypeInfo* vtableInfo, void* instance, DISPID id, WORD 
             if (argumentError) *argumentError = position;
             return hr == DISP_E_OVERFLOW ? DISP_E_OVERFLOW : DISP_E_TYPEMISMATCH;
         }
+        if (FAILED(VariantCopy(coerced.back().given.Get(), temporary.Get()))) return E_OUTOFMEMORY;
         VARIANTARG reference;
         VariantInit(&reference);
         V_VT(&reference) = static_cast<VARTYPE>(VT_BYREF | wanted);
@@ -204,9 +229,12 @@ HRESULT InvokeByTypeInfo(ITypeInfo* vtableInfo, void* instance, DISPID id, WORD 
     DISPPARAMS adapted = *params;
     adapted.rgvarg = arguments.data();
     HRESULT hr = vtableInfo->Invoke(instance, id, flags, &adapted, result, exception, argumentError);
+    // Only what the member changed goes back: the caller's variable keeps its
+    // own type and value otherwise, whether the call worked or not.
     for (CoercedArgument& item : coerced) {
         VARIANTARG* callerArgument = &params->rgvarg[item.position];
-        if (V_VT(callerArgument) & VT_BYREF) WriteBack(callerArgument, item.temporary.Get());
+        if ((V_VT(callerArgument) & VT_BYREF) && !SameValue(item.temporary.Get(), item.given.Get()))
+            WriteBack(callerArgument, item.temporary.Get());
     }
     return hr;
 }

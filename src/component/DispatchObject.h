@@ -1,19 +1,28 @@
 // The base every class of the library derives from: reference counting that
 // the module counts, IDispatch driven by the embedded type library, and
-// ISupportErrorInfo for the class's one dual interface.
+// ISupportErrorInfo for the class's one dual interface. Clients get the class
+// with its boundary (WithBoundary), which no C++ exception passes.
 #pragma once
 
+#include "Boundary.h"
 #include "DispatchInvoker.h"
+#include "Interfaces.h"
 #include "Module.h"
 #include "Owners.h"
 #include "TypeLibrary.h"
+#include "quorlin_boundaries.h"
+
+#include <string_view>
 
 namespace quorlin {
 
 template <class Interface>
 class DispatchObject : public Interface, public ISupportErrorInfo {
 public:
-    DispatchObject() { module::AddObject(); }
+    using BoundaryInterface = Interface;
+
+    // `errorSource` is the source of the errors the class raises.
+    explicit DispatchObject(const wchar_t* errorSource) : errorSource_(errorSource) { module::AddObject(); }
     DispatchObject(const DispatchObject&) = delete;
     DispatchObject& operator=(const DispatchObject&) = delete;
     virtual ~DispatchObject() { module::RemoveObject(); }
@@ -49,27 +58,38 @@ public:
         if (!info) return E_POINTER;
         *info = nullptr;
         if (index != 0) return DISP_E_BADINDEX;
-        HRESULT hr = LoadTypeInfo();
-        if (FAILED(hr)) return hr;
-        return dispatchInfo_.CopyTo(info);
+        return Guarded(errorSource_, nullptr, [&] {
+            HRESULT hr = LoadTypeInfo();
+            return FAILED(hr) ? hr : dispatchInfo_.CopyTo(info);
+        });
     }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        HRESULT hr = LoadTypeInfo();
-        if (FAILED(hr)) return hr;
-        return DispGetIDsOfNames(dispatchInfo_.Get(), names, count, ids);
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+        return Guarded(errorSource_, nullptr, [&] {
+            HRESULT hr = LoadTypeInfo();
+            return FAILED(hr) ? hr : DispGetIDsOfNames(dispatchInfo_.Get(), names, count, ids);
+        });
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO* exception, UINT* argumentError) override {
-        HRESULT hr = LoadTypeInfo();
-        if (FAILED(hr)) return hr;
-        return InvokeByTypeInfo(vtableInfo_.Get(), static_cast<Interface*>(this), id, flags, params, result,
-                                exception, argumentError);
+        if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+        return Guarded(errorSource_, nullptr, [&] {
+            HRESULT hr = LoadTypeInfo();
+            if (FAILED(hr)) return hr;
+            return InvokeByTypeInfo(vtableInfo_.Get(), static_cast<Interface*>(this), id, flags, params, result,
+                                    exception, argumentError);
+        });
     }
 
     // ISupportErrorInfo
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override {
         return iid == __uuidof(Interface) ? S_OK : S_FALSE;
     }
+
+    // For the boundary: the source of the class's errors, and what a member
+    // raises when memory runs out (none by default: E_OUTOFMEMORY).
+    const wchar_t* ErrorSource() const noexcept { return errorSource_; }
+    static const PlatformFailure* OutOfMemoryRow(std::wstring_view) noexcept { return nullptr; }
 
 private:
     HRESULT LoadTypeInfo() {
@@ -79,15 +99,17 @@ private:
         return hr;
     }
 
+    const wchar_t* errorSource_;
     LONG references_ = 1;
     ComPtr<ITypeInfo> dispatchInfo_;
     ComPtr<ITypeInfo> vtableInfo_;
 };
 
-// Creates an object of `Class` and hands out the requested interface.
+// Creates an object of `Class`, behind its boundary, and hands out the
+// requested interface.
 template <class Class>
 HRESULT CreateObject(REFIID iid, void** object) {
-    Class* instance = new (std::nothrow) Class();
+    auto* instance = new (std::nothrow) WithBoundary<Class>();
     if (!instance) return E_OUTOFMEMORY;
     HRESULT hr = instance->QueryInterface(iid, object);
     instance->Release();

@@ -1,4 +1,5 @@
 // The four exports of the in-process server.
+#include "Boundary.h"
 #include "ClassTable.h"
 #include "Module.h"
 #include "Registration.h"
@@ -19,13 +20,17 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
     if (!factory) return E_POINTER;
     *factory = nullptr;
     for (const ClassEntry& entry : kClasses) {
-        if (*entry.clsid == clsid) return entry.makeFactory(iid, factory);
+        if (*entry.clsid == clsid) return Guarded(nullptr, nullptr, [&] { return entry.makeFactory(iid, factory); });
     }
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return module::InUse() ? S_FALSE : S_OK; }
 
-extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() { return registration::Register(); }
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
+    return Guarded(nullptr, nullptr, [] { return registration::Register(); });
+}
 
-extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() { return registration::Unregister(); }
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
+    return Guarded(nullptr, nullptr, [] { return registration::Unregister(); });
+}

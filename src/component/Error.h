@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <string>
+#include <string_view>
 
 namespace quorlin {
 
@@ -25,6 +26,12 @@ struct PlatformFailure {
     const wchar_t* message;
     const wchar_t* operation;
 };
+
+// A text on its way to the platform: one that holds U+0000 would reach it cut
+// short at that character, so it raises `failure` with the platform's code
+// for an invalid parameter instead, before any platform call.
+HRESULT CheckPlatformText(std::wstring_view text, const wchar_t* source, const PlatformFailure& failure);
+HRESULT CheckPlatformText(std::string_view text, const wchar_t* source, const PlatformFailure& failure);
 
 // Makes one platform call and reads the thread's last error right behind it,
 // before anything else can change it; raises `failure` when the call failed.

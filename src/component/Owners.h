@@ -99,13 +99,14 @@ public:
         if (handle_ && handle_ != handle) InternetCloseHandle(handle_);
         handle_ = handle;
     }
-    // Closes the handle and reports the platform's result. A closed handle is
-    // forgotten, so it can never reach WinINet again; a failed one is kept.
+    // Closes the handle and reports the platform's result, with the last
+    // error set on failure. The handle is forgotten either way: one whose
+    // close failed is never handed to WinINet a second time.
     bool Close() {
         if (!handle_) return true;
-        if (!InternetCloseHandle(handle_)) return false;
+        HINTERNET closing = handle_;
         handle_ = nullptr;
-        return true;
+        return InternetCloseHandle(closing) != FALSE;
     }
 
 private:

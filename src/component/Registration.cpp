@@ -1,6 +1,7 @@
 #include "Registration.h"
 
 #include "ClassTable.h"
+#include "Interfaces.h"
 #include "Module.h"
 #include "Owners.h"
 #include "TypeLibrary.h"
@@ -62,8 +63,12 @@ bool OtherViewServes(const std::wstring& classKey) { return KeyExists(classKey +
 HRESULT UnregisterTypeLibrary() {
     ComPtr<ITypeLib> library;
     TLIBATTR* attributes = nullptr;
-    // Unregistering a library that is already gone is success.
-    if (FAILED(typelib::Load(&library)) || FAILED(library->GetLibAttr(&attributes))) return S_OK;
+    if (FAILED(typelib::Load(&library)) || FAILED(library->GetLibAttr(&attributes))) {
+        // Unregistering a library that is already gone is success; one whose
+        // keys stand but which cannot be read here is not.
+        const std::wstring ownKey = L"TypeLib\\" + GuidText(LIBID_quorlin) + L"\\1.0\\0\\" + kOwnPlatform;
+        return KeyExists(ownKey, 0) ? SELFREG_E_TYPELIB : S_OK;
+    }
     const GUID libraryId = attributes->guid;
     const WORD major = attributes->wMajorVerNum, minor = attributes->wMinorVerNum;
     const LCID locale = attributes->lcid;

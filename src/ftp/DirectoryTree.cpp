@@ -5,6 +5,7 @@
 #include "../component/Text.h"
 #include "../platform/Constants.h"
 #include "EntryName.h"
+#include "FtpFailures.h"
 
 #include <string>
 #include <vector>
@@ -43,10 +44,21 @@ VARIANT Position(LONG position) {
 }
 
 // A listed name that must not become a local path raises what a download of
-// it would: the GetFile error, with the platform's invalid-name text.
-HRESULT RaiseUnsafeName() {
-    return RaisePlatformError(ftp_error::kGetFile, source::kFtp, message::kGetFile, ERROR_INVALID_NAME,
-                              operation::kGetFile);
+// it would: the GetFile error, with the platform's text for `code`.
+HRESULT RaiseUnsafeName(DWORD code) {
+    return RaisePlatformError(ftp_error::kGetFile, source::kFtp, message::kGetFile, code, operation::kGetFile);
+}
+
+// Whether `name` would land on a file that this download already wrote into
+// the folder: a twin in letter case, on a local file system that ignores case.
+bool LandsOnWrittenFile(const std::vector<std::wstring>& written, const std::wstring& local,
+                        const std::wstring& name) {
+    for (const std::wstring& earlier : written) {
+        if (EqualsIgnoringCase(earlier, name) && GetFileAttributesW((local + kLocalSeparator + name).c_str()) !=
+                                                     INVALID_FILE_ATTRIBUTES)
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -62,6 +74,9 @@ HRESULT DownloadTree(_FTP& ftp, TreeWalk& walk, VARIANT* remotePath, VARIANT* lo
     }
     std::wstring local;
     HRESULT hr = VariantToText(localPath, source::kFtp, local);
+    // The local folder is where each file goes: a text the platform would cut
+    // short raises what its downloads would.
+    if (SUCCEEDED(hr)) hr = CheckPlatformText(local, source::kFtp, ftp_failure::kGetFile);
     if (FAILED(hr)) return hr;
     if (!FolderExists(local)) {
         hr = CreateFolder(local);
@@ -78,7 +93,7 @@ HRESULT DownloadTree(_FTP& ftp, TreeWalk& walk, VARIANT* remotePath, VARIANT* lo
     if (SUCCEEDED(hr)) hr = files->Count(&count);
     if (FAILED(hr)) return hr;
 
-    VARIANT_BOOL replace = *overwrite ? VARIANT_TRUE : VARIANT_FALSE;
+    std::vector<std::wstring> written;  // files this call wrote into `local`
     for (LONG position = 1; position <= count; ++position) {
         ComPtr<_FTPFile> entry;
         enum_FileType type = FTPFile;
@@ -92,13 +107,16 @@ HRESULT DownloadTree(_FTP& ftp, TreeWalk& walk, VARIANT* remotePath, VARIANT* lo
         if (entryName == L"." || entryName == L"..") continue;
         const bool descend = type == FTPDirectory && *traverse;
         if (!descend && type != FTPFile) continue;
-        if (!IsPlainFileName(entryName)) return RaiseUnsafeName();
+        if (!IsPlainFileName(entryName)) return RaiseUnsafeName(ERROR_INVALID_NAME);
+        // The second of two case twins would replace the first: neither is lost.
+        if (!descend && LandsOnWrittenFile(written, local, entryName)) return RaiseUnsafeName(ERROR_FILE_EXISTS);
 
         PathArgument childRemote(remote + kRemoteSeparator + entryName);
         PathArgument childLocal(local + kLocalSeparator + entryName);
         hr = descend ? ftp.GetDirectory(childRemote.Get(), childLocal.Get(), overwrite, traverse)
-                     : ftp.GetFile(childRemote.Get(), childLocal.Get(), &replace);
+                     : ftp.GetFile(childRemote.Get(), childLocal.Get(), overwrite);
         if (FAILED(hr)) return hr;
+        if (!descend) written.push_back(entryName);
     }
     return ftp.put_Directory(saved.Get());
 }
@@ -115,10 +133,12 @@ HRESULT UploadTree(_FTP& ftp, TreeWalk& walk, VARIANT* localPath, VARIANT* remot
     if (SUCCEEDED(hr)) hr = VariantToText(remotePath, source::kFtp, remote);
     if (SUCCEEDED(hr)) hr = VariantToText(localPath, source::kFtp, local);
     if (FAILED(hr)) return hr;
-    if (!FolderExists(local)) {
+    // A folder name the platform would cut short is no folder that exists.
+    const bool cutShort = local.find(L'\0') != std::wstring::npos;
+    if (cutShort || !FolderExists(local)) {
         const std::wstring missing = message::kFolderMissingPrefix + local + message::kFolderMissingSuffix;
-        return RaisePlatformError(ftp_error::kFolderMissing, source::kFtp, missing.c_str(), ERROR_PATH_NOT_FOUND,
-                                  operation::kPutDirectory);
+        return RaisePlatformError(ftp_error::kFolderMissing, source::kFtp, missing.c_str(),
+                                  cutShort ? ERROR_INVALID_PARAMETER : ERROR_PATH_NOT_FOUND, operation::kPutDirectory);
     }
     FolderIdentity identity;
     if (IdentifyFolder(local, identity)) walk.uploadedFolders.insert(identity);

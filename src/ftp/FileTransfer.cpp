@@ -3,15 +3,13 @@
 #include "../component/Error.h"
 #include "../component/Text.h"
 #include "../platform/Constants.h"
+#include "FtpFailures.h"
 #include "TemporaryFile.h"
 
 #include <string>
 
 namespace quorlin {
 namespace {
-
-const PlatformFailure kPutFileFailure = {ftp_error::kPutFile, message::kPutFile, operation::kPutFile};
-const PlatformFailure kGetFileFailure = {ftp_error::kGetFile, message::kGetFile, operation::kGetFile};
 
 // The folder part of a local path, kept with its separator so that a file
 // name can be appended: "dir\" for "dir\name", "C:" for "C:name", "" for a
@@ -29,8 +27,10 @@ HRESULT UploadFile(HINTERNET connection, const VARIANT* localPath, const VARIANT
     std::string local, remote;
     HRESULT hr = VariantToAnsi(localPath, source::kFtp, local);
     if (SUCCEEDED(hr)) hr = VariantToAnsi(remotePath, source::kFtp, remote);
+    if (SUCCEEDED(hr)) hr = CheckPlatformText(local, source::kFtp, ftp_failure::kPutFile);
+    if (SUCCEEDED(hr)) hr = CheckPlatformText(remote, source::kFtp, ftp_failure::kPutFile);
     if (FAILED(hr)) return hr;
-    return CallPlatform(source::kFtp, kPutFileFailure,
+    return CallPlatform(source::kFtp, ftp_failure::kPutFile,
                         [&] { return FtpPutFileA(connection, local.c_str(), remote.c_str(), transferType, 0); });
 }
 
@@ -40,13 +40,17 @@ HRESULT DownloadFile(HINTERNET connection, const VARIANT* remotePath, const VARI
     std::wstring local;
     HRESULT hr = VariantToAnsi(remotePath, source::kFtp, remote);
     if (SUCCEEDED(hr)) hr = VariantToText(localPath, source::kFtp, local);
+    if (SUCCEEDED(hr)) hr = CheckPlatformText(remote, source::kFtp, ftp_failure::kGetFile);
+    if (SUCCEEDED(hr)) hr = CheckPlatformText(local, source::kFtp, ftp_failure::kGetFile);
     if (FAILED(hr)) return hr;
     const std::string localAnsi = ToAnsi(local);
 
     // Only true (-1) complements to zero; every other value refuses to replace.
     const DWORD failIfExists = static_cast<WORD>(~static_cast<WORD>(overwrite));
-    if (failIfExists != 0) {
-        return CallPlatform(source::kFtp, kGetFileFailure, [&] {
+    // Without a connection the platform refuses the handle before it touches
+    // any local file: no temporary file is needed to keep one safe.
+    if (failIfExists != 0 || !connection) {
+        return CallPlatform(source::kFtp, ftp_failure::kGetFile, [&] {
             return FtpGetFileA(connection, remote.c_str(), localAnsi.c_str(), failIfExists, kLocalFileAttributes,
                                transferType, 0);
         });
@@ -56,15 +60,15 @@ HRESULT DownloadFile(HINTERNET connection, const VARIANT* remotePath, const VARI
     // download lands beside it first and replaces it only when complete.
     const std::string folder = ToAnsi(FolderOf(local));
     TemporaryFile download;
-    hr = CallPlatform(source::kFtp, kGetFileFailure, [&] { return download.Create(folder); });
+    hr = CallPlatform(source::kFtp, ftp_failure::kGetFile, [&] { return download.Create(folder); });
     if (SUCCEEDED(hr)) {
-        hr = CallPlatform(source::kFtp, kGetFileFailure, [&] {
+        hr = CallPlatform(source::kFtp, ftp_failure::kGetFile, [&] {
             return FtpGetFileA(connection, remote.c_str(), download.Path().c_str(), FALSE, kLocalFileAttributes,
                                transferType, 0);
         });
     }
     if (SUCCEEDED(hr))
-        hr = CallPlatform(source::kFtp, kGetFileFailure, [&] { return download.MoveOver(localAnsi); });
+        hr = CallPlatform(source::kFtp, ftp_failure::kGetFile, [&] { return download.MoveOver(localAnsi); });
     return hr;
 }
 

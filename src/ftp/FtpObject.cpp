@@ -6,23 +6,33 @@
 #include "DirectoryListing.h"
 #include "DirectoryTree.h"
 #include "FileTransfer.h"
+#include "FtpFailures.h"
 #include "PageObjects.h"
 #include "RemoteCommand.h"
 
 namespace quorlin {
-namespace {
 
-const PlatformFailure kOpenConnectionFailure = {ftp_error::kOpenConnection, message::kOpenConnection,
-                                                operation::kOpenConnection};
-const PlatformFailure kCloseConnectionFailure = {ftp_error::kCloseConnection, message::kCloseConnection,
-                                                 operation::kCloseConnection};
-const PlatformFailure kRetrieveDirectoryFailure = {ftp_error::kRetrieveDirectory, message::kRetrieveDirectory,
-                                                   operation::kDirectory};
-const PlatformFailure kSetDirectoryFailure = {ftp_error::kSetDirectory, message::kSetDirectory, operation::kDirectory};
+// What a member raises when memory runs out: its own platform-failure row,
+// with the platform's code for it.
+const PlatformFailure* FtpObject::OutOfMemoryRow(std::wstring_view member) noexcept {
+    using namespace ftp_failure;
+    static const struct {
+        std::wstring_view member;
+        const PlatformFailure* row;
+    } kRows[] = {
+        {L"OpenConnection", &kOpenConnection},   {L"CloseConnection", &kCloseConnection},
+        {L"get_Directory", &kRetrieveDirectory}, {L"put_Directory", &kSetDirectory},
+        {L"Files", &kListing},                   {L"GetDirectoryListing", &kListing},
+        {L"CreateDirectory", &kCreateDirectory}, {L"RemoveDirectory", &kRemoveDirectory},
+        {L"RenameFile", &kRenameFile},           {L"DeleteFile", &kDeleteFile},
+        {L"PutFile", &kPutFile},                 {L"GetFile", &kGetFile},
+    };
+    for (const auto& row : kRows)
+        if (row.member == member) return row.row;
+    return nullptr;
+}
 
-}  // namespace
-
-FtpObject::FtpObject() {
+FtpObject::FtpObject() : DispatchObject(source::kFtp) {
     port_ = kDefaultFtpPort;
     proxy_.reset();
     connectionFlags_ = 0;
@@ -31,8 +41,9 @@ FtpObject::FtpObject() {
 }
 
 FtpObject::~FtpObject() {
-    // Closing on release reports to nobody.
-    if (FAILED(CloseConnection())) SetErrorInfo(0, nullptr);
+    // Closing on release reports to nobody, and keeps an error object the
+    // caller still has pending.
+    RunQuietly([&] { return CloseConnection(); });
 }
 
 HRESULT FtpObject::StoreText(const VARIANT* value, std::wstring& field) {
@@ -116,6 +127,10 @@ HRESULT FtpObject::OpenConnection() {
     if (TrimBlanks(url_).empty()) return RaiseError(ftp_error::kNeededSetting, source::kFtp, message::kUrlNotSet);
     if (TrimBlanks(username_).empty())
         return RaiseError(ftp_error::kNeededSetting, source::kFtp, message::kUsernameNotSet);
+    for (const std::wstring* setting : {&url_, &username_, &password_, proxy_ ? &*proxy_ : &url_}) {
+        HRESULT hr = CheckPlatformText(*setting, source::kFtp, ftp_failure::kOpenConnection);
+        if (FAILED(hr)) return hr;
+    }
 
     std::string proxy = proxy_ ? ToAnsi(*proxy_) : std::string();
     // An internet handle left by an earlier failed opening is closed here.
@@ -126,7 +141,7 @@ HRESULT FtpObject::OpenConnection() {
 
     std::string server = ToAnsi(url_), user = ToAnsi(username_), password = ToAnsi(password_);
     HINTERNET connection = nullptr;
-    HRESULT hr = CallPlatform(source::kFtp, kOpenConnectionFailure, [&] {
+    HRESULT hr = CallPlatform(source::kFtp, ftp_failure::kOpenConnection, [&] {
         connection = InternetConnectA(internet_.Get(), server.c_str(), port, user.c_str(), password.c_str(),
                                       kServiceFtp, connectionFlags_, 0);
         return connection != nullptr;
@@ -140,7 +155,7 @@ HRESULT FtpObject::OpenConnection() {
 HRESULT FtpObject::CloseConnection() {
     if (!connectionOpen_) return S_OK;
     for (InternetHandle* handle : {&connection_, &internet_}) {
-        HRESULT hr = CallPlatform(source::kFtp, kCloseConnectionFailure, [&] { return handle->Close(); });
+        HRESULT hr = CallPlatform(source::kFtp, ftp_failure::kCloseConnection, [&] { return handle->Close(); });
         if (FAILED(hr)) return hr;
     }
     connectionOpen_ = false;
@@ -153,7 +168,7 @@ HRESULT FtpObject::get_Directory(VARIANT* result) {
     if (!connectionOpen_) return RaiseError(ftp_error::kNoConnection, source::kFtp, message::kNoConnection);
     char directory[kDirectoryBufferChars] = {};
     DWORD length = kDirectoryBufferChars;
-    HRESULT hr = CallPlatform(source::kFtp, kRetrieveDirectoryFailure,
+    HRESULT hr = CallPlatform(source::kFtp, ftp_failure::kRetrieveDirectory,
                               [&] { return FtpGetCurrentDirectoryA(connection_.Get(), directory, &length); });
     if (FAILED(hr)) return hr;
     // The buffer was all NUL before the call, so its text ends inside it.
@@ -165,8 +180,9 @@ HRESULT FtpObject::put_Directory(VARIANT* str_directory) {
     if (!connectionOpen_) return RaiseError(ftp_error::kNoConnection, source::kFtp, message::kNoConnection);
     std::string directory;
     HRESULT hr = VariantToAnsi(str_directory, source::kFtp, directory);
+    if (SUCCEEDED(hr)) hr = CheckPlatformText(directory, source::kFtp, ftp_failure::kSetDirectory);
     if (FAILED(hr)) return hr;
-    return CallPlatform(source::kFtp, kSetDirectoryFailure,
+    return CallPlatform(source::kFtp, ftp_failure::kSetDirectory,
                         [&] { return FtpSetCurrentDirectoryA(connection_.Get(), directory.c_str()); });
 }
 
@@ -186,7 +202,7 @@ HRESULT FtpObject::GetDirectoryListing(Directory_Listing_Type* lng_listing_type,
     ComPtr<FileCollection> collection;
     HRESULT hr = ListDirectory(connection_.Get(), collection);
     if (FAILED(hr)) return hr;
-    return collection->ListingText(*lng_listing_type, result);
+    return collection->Text(*lng_listing_type, result);
 }
 
 HRESULT FtpObject::CreateDirectory(VARIANT* str_directory_name) {

@@ -11,10 +11,12 @@
 
 namespace quorlin {
 
-class FtpObject final : public DispatchObject<_FTP> {
+class FtpObject : public DispatchObject<_FTP> {
 public:
     FtpObject();
     ~FtpObject() override;
+
+    static const PlatformFailure* OutOfMemoryRow(std::wstring_view member) noexcept;
 
     HRESULT STDMETHODCALLTYPE OnStartPage(IScriptingContext** FTPScriptingContext, VARIANT* result) override;
     HRESULT STDMETHODCALLTYPE get_Version(VARIANT* result) override;

@@ -2,6 +2,10 @@
 
 #include "../component/Error.h"
 #include "../platform/Constants.h"
+#include "../platform/LocalFileAPI.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace quorlin {
 namespace {
@@ -73,13 +77,27 @@ bool IdentifyFolder(const std::wstring& path, FolderIdentity& identity) {
     HANDLE folder = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (folder == INVALID_HANDLE_VALUE) return false;
-    BY_HANDLE_FILE_INFORMATION information;
-    const bool known = GetFileInformationByHandle(folder, &information) != FALSE;
-    CloseHandle(folder);
+    FolderIdentity found;
+    FileIdInformation wide = {};
+    bool known = GetFileInformationByHandleEx(folder, kFileIdInfoClass, &wide, sizeof wide) != FALSE;
     if (known) {
-        identity = {information.dwVolumeSerialNumber,
-                    (static_cast<ULONGLONG>(information.nFileIndexHigh) << 32) | information.nFileIndexLow};
+        found.volume = wide.volumeSerialNumber;
+        std::memcpy(found.file.data(), wide.fileId, sizeof wide.fileId);
+    } else {
+        // Only where the 128-bit identifier is not supported: the 64-bit index.
+        BY_HANDLE_FILE_INFORMATION information;
+        known = GetFileInformationByHandle(folder, &information) != FALSE;
+        if (known) {
+            found.volume = information.dwVolumeSerialNumber;
+            const ULONGLONG index =
+                (static_cast<ULONGLONG>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+            std::memcpy(found.file.data(), &index, sizeof index);
+        }
     }
+    CloseHandle(folder);
+    // Some file systems report no identifier at all, as zero.
+    known = known && std::any_of(found.file.begin(), found.file.end(), [](BYTE b) { return b != 0; });
+    if (known) identity = found;
     return known;
 }
 

@@ -5,8 +5,8 @@
 
 #include <windows.h>
 
+#include <array>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace quorlin {
@@ -24,8 +24,17 @@ HRESULT CreateFolder(const std::wstring& path);
 HRESULT ListFolder(const std::wstring& path, std::vector<std::wstring>& subfolders, std::vector<std::wstring>& files);
 
 // What tells one folder from every other, whatever path reaches it: the
-// volume's serial number and the folder's file index.
-using FolderIdentity = std::pair<DWORD, ULONGLONG>;
+// volume's serial number and the folder's 128-bit file identifier, or where
+// the platform has no such identifier its 64-bit file index.
+struct FolderIdentity {
+    ULONGLONG volume = 0;
+    std::array<BYTE, 16> file = {};
+    bool operator<(const FolderIdentity& other) const {
+        return volume != other.volume ? volume < other.volume : file < other.file;
+    }
+};
+// False when no identity can be had (an identifier of zero is none): such a
+// folder is never taken for another.
 bool IdentifyFolder(const std::wstring& path, FolderIdentity& identity);
 
 }  // namespace quorlin

@@ -21,7 +21,9 @@ HRESULT ReadPageObject(IDispatch* context, const wchar_t* name, const wchar_t* s
         LPOLESTR names[1] = {const_cast<LPOLESTR>(name)};
         hr = context->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
     }
-    if (FAILED(hr)) return hr;
+    // A context without such a member is no scripting context: the runtime's
+    // own error for a missing member says so.
+    if (FAILED(hr)) return RaiseError(runtime_error::kMemberNotSupported, source, message::kMemberNotSupported);
 
     DISPPARAMS noArguments = {};
     Variant value;
@@ -39,7 +41,7 @@ HRESULT ReadPageObject(IDispatch* context, const wchar_t* name, const wchar_t* s
         HRESULT code = exception.scode ? exception.scode : MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, exception.wCode);
         return RaiseError(code, exceptionSource.Failed() ? source : exceptionSource.Get(), description.Text());
     }
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr)) return RaiseError(runtime_error::kMemberNotSupported, source, message::kMemberNotSupported);
 
     const VARIANT* actual = value.Get();
     if (V_VT(actual) == (VT_BYREF | VT_VARIANT)) actual = V_VARIANTREF(actual);

@@ -3,6 +3,7 @@
 #include "../component/Error.h"
 #include "../component/Text.h"
 #include "../platform/Constants.h"
+#include "FtpFailures.h"
 
 #include <string>
 
@@ -19,18 +20,18 @@ struct CommandRow {
 const CommandRow kCommands[] = {
     {[](HINTERNET connection, const char* path, const char*) { return FtpCreateDirectoryA(connection, path); },
      false,
-     {ftp_error::kCreateDirectory, message::kCreateDirectory, operation::kCreateDirectory}},
+     ftp_failure::kCreateDirectory},
     {[](HINTERNET connection, const char* path, const char*) { return FtpRemoveDirectoryA(connection, path); },
      false,
-     {ftp_error::kRemoveDirectory, message::kRemoveDirectory, operation::kRemoveDirectory}},
+     ftp_failure::kRemoveDirectory},
     {[](HINTERNET connection, const char* path, const char* newPath) {
          return FtpRenameFileA(connection, path, newPath);
      },
      true,
-     {ftp_error::kRenameFile, message::kRenameFile, operation::kRenameFile}},
+     ftp_failure::kRenameFile},
     {[](HINTERNET connection, const char* path, const char*) { return FtpDeleteFileA(connection, path); },
      false,
-     {ftp_error::kDeleteFile, message::kDeleteFile, operation::kDeleteFile}},
+     ftp_failure::kDeleteFile},
 };
 
 static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == static_cast<size_t>(RemoteCommand::DeleteFile) + 1,
@@ -44,6 +45,8 @@ HRESULT RunRemoteCommand(RemoteCommand command, HINTERNET connection, const VARI
     std::string first, second;
     HRESULT hr = VariantToAnsi(path, source::kFtp, first);
     if (SUCCEEDED(hr) && row.takesTwoPaths) hr = VariantToAnsi(secondPath, source::kFtp, second);
+    if (SUCCEEDED(hr)) hr = CheckPlatformText(first, source::kFtp, row.failure);
+    if (SUCCEEDED(hr)) hr = CheckPlatformText(second, source::kFtp, row.failure);
     if (FAILED(hr)) return hr;
     return CallPlatform(source::kFtp, row.failure,
                         [&] { return row.call(connection, first.c_str(), second.c_str()); });

@@ -25,9 +25,19 @@ void WriteBack(BSTR* argument, const std::wstring& text) {
 
 }  // namespace
 
+HttpObject::HttpObject() : DispatchObject(source::kHttp) {}
+
 HttpObject::~HttpObject() {
-    // Closing on release reports to nobody.
-    if (FAILED(CloseHandles())) SetErrorInfo(0, nullptr);
+    // Closing on release reports to nobody, and keeps an error object the
+    // caller still has pending.
+    RunQuietly([&] { return CloseHandles(); });
+}
+
+// Memory runs out while the body is gathered: the failed read's row.
+const PlatformFailure* HttpObject::OutOfMemoryRow(std::wstring_view member) noexcept {
+    static constexpr PlatformFailure kReadFailure = {http_error::kReadFile, message::kHttpInformation,
+                                                     operation::kGetString};
+    return member == L"GetString" ? &kReadFailure : nullptr;
 }
 
 HRESULT HttpObject::put_URL(BSTR* str_URL) {
@@ -72,6 +82,13 @@ HRESULT HttpObject::Fail(HRESULT code, const wchar_t* message, const wchar_t* op
 HRESULT HttpObject::OpenHandles() {
     if (open_) return S_OK;
     if (TrimBlanks(serverName_).empty()) return RaiseError(http_error::kNoUrlOrClose, source::kHttp, message::kHttpNoUrl);
+    // A URL holding U+0000 would reach the platform cut short.
+    static constexpr PlatformFailure kOpenServerFailure = {http_error::kOpen, message::kHttpOpenServer,
+                                                           operation::kOpenConnection};
+    for (const std::wstring* text : {&serverName_, &path_}) {
+        const HRESULT hr = CheckPlatformText(*text, source::kHttp, kOpenServerFailure);
+        if (FAILED(hr)) return hr;
+    }
 
     // Each handle is kept the moment it exists, so that a later failure closes it.
     HINTERNET handle = InternetOpenA(kHttpAgent, kOpenTypePreconfig, nullptr, nullptr, 0);
@@ -126,7 +143,8 @@ HRESULT HttpObject::GetString(BSTR* result) {
         return Fail(http_error::kQueryInfo, message::kHttpInformation, operation::kGetString, GetLastError());
 
     PageBody body;
-    body.Prepare(request_.Get());
+    if (!body.Prepare(request_.Get()))
+        return Fail(http_error::kReadFile, message::kHttpInformation, operation::kGetString, GetLastError());
     for (bool finished = false; !finished;) {
         if (!body.ReadPiece(request_.Get(), finished))
             return Fail(http_error::kReadFile, message::kHttpInformation, operation::kGetString, GetLastError());
@@ -139,7 +157,10 @@ HRESULT HttpObject::GetString(BSTR* result) {
     }
     hr = CloseHandles();
     if (FAILED(hr)) return hr;
-    return body.TakeText(result);
+    if (!body.TakeText(result))
+        return RaisePlatformError(http_error::kReadFile, source::kHttp, message::kHttpInformation, GetLastError(),
+                                  operation::kGetString);
+    return S_OK;
 }
 
 }  // namespace quorlin

@@ -9,9 +9,12 @@
 
 namespace quorlin {
 
-class HttpObject final : public DispatchObject<_HTTP> {
+class HttpObject : public DispatchObject<_HTTP> {
 public:
+    HttpObject();
     ~HttpObject() override;
+
+    static const PlatformFailure* OutOfMemoryRow(std::wstring_view member) noexcept;
 
     HRESULT STDMETHODCALLTYPE put_URL(BSTR* str_URL) override;
     HRESULT STDMETHODCALLTYPE get_ServerName(VARIANT* result) override;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <new>
 
 namespace quorlin {
@@ -22,41 +23,79 @@ std::optional<unsigned long long> AnnouncedLength(HINTERNET request) {
     return length;
 }
 
+// Whether the body comes in the chunked coding, which marks its own end.
+bool Chunked(HINTERNET request) {
+    char coding[256] = {};
+    DWORD size = sizeof coding - 1;
+    if (!HttpQueryInfoA(request, HTTP_QUERY_TRANSFER_ENCODING, coding, &size, nullptr)) return false;
+    for (char* c = coding; *c; ++c) *c = static_cast<char>(*c >= 'A' && *c <= 'Z' ? *c - 'A' + 'a' : *c);
+    return std::strstr(coding, "chunked") != nullptr;
+}
+
 bool SingleByteCodePage() {
     CPINFO info;
     return GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 1;
 }
 
+// The most bytes that can still become one text: one character each in a
+// single-byte code page, and what one conversion call takes in any other.
+unsigned long long LongestBody() {
+    return SingleByteCodePage() ? kLongestText : static_cast<unsigned long long>(INT_MAX);
+}
+
+bool OutOfMemory() {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return false;
+}
+
 // What MultiByteToWideChar makes of `count` bytes, into a new text.
-HRESULT Convert(const char* bytes, size_t count, BSTR* text) {
-    if (count > static_cast<size_t>(INT_MAX)) return E_OUTOFMEMORY;
+bool Convert(const char* bytes, size_t count, BSTR* text) {
+    if (count > static_cast<size_t>(INT_MAX)) return OutOfMemory();
     const int length = count ? MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(count), nullptr, 0) : 0;
     Bstr converted;
     converted.Reset(SysAllocStringLen(nullptr, static_cast<UINT>(length)));
-    if (converted.Failed()) return E_OUTOFMEMORY;
+    if (converted.Failed()) return OutOfMemory();
     if (length) MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(count), converted.Get(), length);
     *text = converted.Detach();
-    return S_OK;
+    return true;
 }
 
 }  // namespace
 
-void PageBody::Prepare(HINTERNET request) {
-    announced_ = AnnouncedLength(request);
-    if (!announced_ || *announced_ == 0 || *announced_ > kLongestText || !SingleByteCodePage()) return;
-    // Too big for this process's memory: the growing buffer will say so in time.
-    text_.Reset(SysAllocStringLen(nullptr, static_cast<UINT>(*announced_)));
+bool PageBody::Prepare(HINTERNET request) {
+    announced_ = Chunked(request) ? std::nullopt : AnnouncedLength(request);
+    if (!announced_) return true;
+    if (*announced_ > LongestBody()) return OutOfMemory();
+    if (*announced_ == 0 || !SingleByteCodePage()) return true;
+    textRoom_ = static_cast<size_t>(std::min<unsigned long long>(*announced_, kBodyHeadStartBytes));
+    text_.Reset(SysAllocStringLen(nullptr, static_cast<UINT>(textRoom_)));
+    if (text_.Failed()) textRoom_ = 0;  // the growing buffer will try instead
+    return true;
 }
 
 bool PageBody::ReadPiece(HINTERNET request, bool& finished) {
     return text_.Get() ? ReadIntoText(request, finished) : ReadIntoBytes(request, finished);
 }
 
+bool PageBody::MakeRoomInText() {
+    if (received_ < textRoom_) return true;
+    // Twice the room, up to the announced length: one character per byte.
+    const size_t room = static_cast<size_t>(std::min<unsigned long long>(*announced_, textRoom_ * 2ull));
+    Bstr larger;
+    larger.Reset(SysAllocStringLen(nullptr, static_cast<UINT>(room)));
+    if (larger.Failed()) return OutOfMemory();
+    std::memcpy(larger.Get(), text_.Get(), static_cast<size_t>(received_));
+    text_ = std::move(larger);
+    textRoom_ = room;
+    return true;
+}
+
 bool PageBody::ReadIntoText(HINTERNET request, bool& finished) {
-    char* storage = reinterpret_cast<char*>(text_.Get());
-    const unsigned long long room = *announced_ - received_;
     DWORD read = 0;
-    if (room > 0) {
+    if (received_ < *announced_) {
+        if (!MakeRoomInText()) return false;
+        char* storage = reinterpret_cast<char*>(text_.Get());
+        const unsigned long long room = textRoom_ - received_;
         const DWORD wanted = static_cast<DWORD>(std::min<unsigned long long>(room, kBodyPieceBytes));
         if (!InternetReadFile(request, storage + received_, wanted, &read)) return false;
         received_ += read;
@@ -77,8 +116,7 @@ bool PageBody::MoveToBytes(const char* more, size_t count) {
         bytes_.assign(held, held + received_);
         bytes_.insert(bytes_.end(), more, more + count);
     } catch (const std::bad_alloc&) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return false;
+        return OutOfMemory();
     }
     received_ += count;
     text_.Reset(nullptr);
@@ -88,13 +126,18 @@ bool PageBody::MoveToBytes(const char* more, size_t count) {
 bool PageBody::ReadIntoBytes(HINTERNET request, bool& finished) {
     const size_t held = bytes_.size();
     const size_t piece = kBodyPieceBytes;
+    // A body that has grown beyond any text ends here, before more is read.
+    if (held > LongestBody()) return OutOfMemory();
     try {
-        // The capacity doubles, so appending stays linear.
-        if (bytes_.capacity() - held < piece) bytes_.reserve(std::max<size_t>(bytes_.capacity() * 2, held + piece));
+        // The capacity doubles, so appending stays linear; it never exceeds
+        // the longest body by more than one piece.
+        if (bytes_.capacity() - held < piece) {
+            const size_t ceiling = static_cast<size_t>(LongestBody()) + piece;
+            bytes_.reserve(std::min(std::max<size_t>(bytes_.capacity() * 2, held + piece), ceiling));
+        }
         bytes_.resize(held + piece);
-    } catch (const std::bad_alloc&) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return false;
+    } catch (const std::exception&) {
+        return OutOfMemory();
     }
     DWORD read = 0;
     const BOOL succeeded = InternetReadFile(request, bytes_.data() + held, kBodyPieceBytes, &read);
@@ -106,9 +149,9 @@ bool PageBody::ReadIntoBytes(HINTERNET request, bool& finished) {
     return succeeded != FALSE;
 }
 
-HRESULT PageBody::TakeText(BSTR* text) {
+bool PageBody::TakeText(BSTR* text) {
     *text = nullptr;
-    if (text_.Get() && received_ == *announced_) {
+    if (text_.Get() && received_ == *announced_ && textRoom_ == received_) {
         // One byte makes one character: widened in place from the end, each
         // character lands at or behind the byte it comes from.
         wchar_t table[256];
@@ -119,7 +162,7 @@ HRESULT PageBody::TakeText(BSTR* text) {
         const unsigned char* bytes = reinterpret_cast<const unsigned char*>(characters);
         for (size_t i = static_cast<size_t>(received_); i-- > 0;) characters[i] = table[bytes[i]];
         *text = text_.Detach();
-        return S_OK;
+        return true;
     }
     if (text_.Get()) return Convert(reinterpret_cast<const char*>(text_.Get()), static_cast<size_t>(received_), text);
     std::vector<char> bytes;

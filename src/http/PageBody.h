@@ -4,8 +4,10 @@
 //
 // When the response announces its length and the ANSI code page has one byte
 // per character, the bytes are read straight into the text's own buffer and
-// widened there in place: one allocation of the text's size, no copy. Other
-// bodies gather in a growing byte buffer that is converted at the end.
+// widened there in place. That buffer grows with what arrives (from a bounded
+// head start), never from the announced length alone. Other bodies gather in
+// a growing byte buffer that is converted at the end. A body that could never
+// become one text fails as soon as that is known.
 #pragma once
 
 #include "../component/Owners.h"
@@ -18,30 +20,39 @@ namespace quorlin {
 
 class PageBody {
 public:
-    // Looks at the response's announced length, before the first read.
-    void Prepare(HINTERNET request);
+    // Looks at the response's announced length and coding, before the first
+    // read. False with the last error set when the announced body could never
+    // become one text.
+    bool Prepare(HINTERNET request);
 
     // Reads the next piece of the response; false with the thread's last
-    // error set when the read fails (or the piece finds no memory). `finished`
-    // is true once a read returned no bytes.
+    // error set when the read fails, or when the body grows beyond what one
+    // text can hold (nothing more is read then). `finished` is true once a
+    // read returned no bytes.
     bool ReadPiece(HINTERNET request, bool& finished);
 
     // Whether the response announced a length that the bytes read fall short
     // of: a connection that ends early ends the body without a failed read.
+    // A chunked body is complete when its coding ends, whatever length the
+    // response also claimed.
     bool ShorterThanAnnounced() const { return announced_ && received_ < *announced_; }
 
     // The bytes as text in the system's ANSI code page; the bytes are freed.
-    HRESULT TakeText(BSTR* text);
+    // False with the last error set when the text finds no memory.
+    bool TakeText(BSTR* text);
 
 private:
     bool ReadIntoText(HINTERNET request, bool& finished);
     bool ReadIntoBytes(HINTERNET request, bool& finished);
+    // Room in the text's buffer for the next piece, growing it as needed.
+    bool MakeRoomInText();
     // Moves what the text's buffer holds, and `count` bytes more, to the growing buffer.
     bool MoveToBytes(const char* more, size_t count);
 
     std::optional<unsigned long long> announced_;
     unsigned long long received_ = 0;
     Bstr text_;                // when set: the first received_ bytes of its buffer are the body
+    size_t textRoom_ = 0;      // bytes the text's buffer has room for, at most the announced length
     std::vector<char> bytes_;  // otherwise: the body
 };
 

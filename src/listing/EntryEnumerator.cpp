@@ -1,5 +1,7 @@
 #include "EntryEnumerator.h"
 
+#include "../component/Boundary.h"
+
 #include <new>
 
 namespace quorlin {
@@ -32,6 +34,10 @@ ULONG EntryEnumerator::Release() {
 
 HRESULT EntryEnumerator::Next(ULONG count, VARIANT* items, ULONG* fetched) {
     if (!items) return E_POINTER;
+    return Guarded(nullptr, nullptr, [&] { return Deliver(count, items, fetched); });
+}
+
+HRESULT EntryEnumerator::Deliver(ULONG count, VARIANT* items, ULONG* fetched) {
     ULONG delivered = 0;
     while (delivered < count && position_ < entries_->size()) {
         IDispatch* entry = (*entries_)[position_].Get();
@@ -63,8 +69,11 @@ HRESULT EntryEnumerator::Reset() {
 
 HRESULT EntryEnumerator::Clone(IEnumVARIANT** copy) {
     if (!copy) return E_POINTER;
-    *copy = new (std::nothrow) EntryEnumerator(entries_, position_);
-    return *copy ? S_OK : E_OUTOFMEMORY;
+    *copy = nullptr;
+    return Guarded(nullptr, nullptr, [&] {
+        *copy = new EntryEnumerator(entries_, position_);
+        return S_OK;
+    });
 }
 
 }  // namespace quorlin

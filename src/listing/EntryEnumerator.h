@@ -31,6 +31,8 @@ public:
     HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** copy) override;
 
 private:
+    HRESULT Deliver(ULONG count, VARIANT* items, ULONG* fetched);
+
     LONG references_ = 1;
     std::shared_ptr<const EntryList> entries_;
     size_t position_;

@@ -51,7 +51,7 @@ size_t WriteLine(const FileEntry& entry, LONG flags, wchar_t* out) {
 
 }  // namespace
 
-FileCollection::FileCollection() { entryCounter_ = 0; }
+FileCollection::FileCollection() : DispatchObject(source::kCollection) { entryCounter_ = 0; }
 
 HRESULT FileCollection::QueryInterface(REFIID iid, void** object) {
     if (object && iid == IID_IFileListing) {
@@ -86,9 +86,15 @@ HRESULT FileCollection::Item(VARIANT var_idx, _FTPFile** result) {
         if (!keys_.Find(std::wstring(key ? key : L"", key ? SysStringLen(key) : 0), position))
             return RaiseError(runtime_error::kInvalidProcedureCall, source::kCollection, message::kInvalidProcedureCall);
     } else {
-        Variant number;
-        if (FAILED(VariantChangeType(number.Get(), const_cast<VARIANT*>(index), 0, VT_I4)))
+        // Read as a real number first: one beyond any position (1E10, an
+        // infinity, NaN) is out of range like any other, not a mismatch.
+        Variant real, number;
+        if (FAILED(VariantChangeType(real.Get(), const_cast<VARIANT*>(index), 0, VT_R8)))
             return RaiseError(runtime_error::kTypeMismatch, source::kCollection, message::kTypeMismatch);
+        const double approximate = V_R8(real.Get());
+        const bool inRange = approximate > 0.0 && approximate < static_cast<double>(entries_->size()) + 1.0;
+        if (!inRange || FAILED(VariantChangeType(number.Get(), real.Get(), 0, VT_I4)))
+            return RaiseError(runtime_error::kSubscriptOutOfRange, source::kCollection, message::kSubscriptOutOfRange);
         const LONG wanted = V_I4(number.Get());
         if (wanted < 1 || static_cast<size_t>(wanted) > entries_->size())
             return RaiseError(runtime_error::kSubscriptOutOfRange, source::kCollection, message::kSubscriptOutOfRange);
@@ -102,38 +108,52 @@ HRESULT FileCollection::Item(VARIANT var_idx, _FTPFile** result) {
 
 HRESULT FileCollection::NewEnum(IUnknown** result) {
     if (!result) return E_POINTER;
+    *result = nullptr;
     EnsureCreated();
-    *result = new (std::nothrow) EntryEnumerator(entries_, 0);
-    return *result ? S_OK : E_OUTOFMEMORY;
+    *result = new EntryEnumerator(entries_, 0);
+    return S_OK;
 }
 
 HRESULT FileCollection::AddEntry(const WIN32_FIND_DATAA* record, _FTPFile** entry) {
     if (!record) return E_POINTER;
     if (entry) *entry = nullptr;
-    ++entryCounter_;
-    EnsureCreated();
-    ComPtr<FileEntry> added = TakeNew(new (std::nothrow) FileEntry());
-    if (!added) return E_OUTOFMEMORY;
-
-    EntryFields fields;
-    fields.name = EntryName(*record);
-    fields.fileType = (record->dwFileAttributes & kDirectoryAttribute) ? kFileTypeDirectory : kFileTypeFile;
-    // The size modulo 2^32 as a signed number: sizes from 2 GiB show negative,
-    // and 4 GiB or more wrap round again rather than fail the listing.
-    fields.fileSize = static_cast<LONG>(record->nFileSizeLow);
-    fields.lastAccessTime = FileTimeToText(record->ftLastAccessTime);
-    fields.lastWriteTime = FileTimeToText(record->ftLastWriteTime);
-    fields.creationTime = FileTimeToText(record->ftCreationTime);
-    added->Assign(std::move(fields));
-
-    keys_.Add(added->Id());
-    entries_->push_back(added);
-    if (entry) *entry = added.Detach();
-    return S_OK;
+    return Guarded(ErrorSource(), nullptr, [&] {
+        Add(*record, entry);
+        return S_OK;
+    });
 }
 
 HRESULT FileCollection::ListingText(LONG flags, BSTR* text) {
     if (!text) return E_POINTER;
+    *text = nullptr;
+    return Guarded(ErrorSource(), nullptr, [&] { return Text(flags, text); });
+}
+
+void FileCollection::Add(const WIN32_FIND_DATAA& record, _FTPFile** entry) {
+    ++entryCounter_;
+    EnsureCreated();
+    ComPtr<FileEntry> added = TakeNew<FileEntry>(new WithBoundary<FileEntry>());
+
+    EntryFields fields;
+    fields.name = EntryName(record);
+    fields.fileType = (record.dwFileAttributes & kDirectoryAttribute) ? kFileTypeDirectory : kFileTypeFile;
+    // The size modulo 2^32 as a signed number: sizes from 2 GiB show negative,
+    // and 4 GiB or more wrap round again rather than fail the listing.
+    fields.fileSize = static_cast<LONG>(record.nFileSizeLow);
+    fields.lastAccessTime = FileTimeToText(record.ftLastAccessTime);
+    fields.lastWriteTime = FileTimeToText(record.ftLastWriteTime);
+    fields.creationTime = FileTimeToText(record.ftCreationTime);
+    added->Assign(std::move(fields));
+
+    // Room for the entry first, so that a failure leaves the index and the
+    // list in step.
+    entries_->reserve(entries_->size() + 1);
+    keys_.Add(added->Id());
+    entries_->push_back(added);
+    if (entry) *entry = added.Detach();
+}
+
+HRESULT FileCollection::Text(LONG flags, BSTR* text) {
     *text = nullptr;
     EnsureCreated();
     // Measured first, then written once into the result: linear in the listing's size.

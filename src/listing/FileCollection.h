@@ -15,7 +15,7 @@
 
 namespace quorlin {
 
-class FileCollection final : public DispatchObject<_FTPFiles>, public IFileListing {
+class FileCollection : public DispatchObject<_FTPFiles>, public IFileListing {
 public:
     FileCollection();
 
@@ -27,8 +27,14 @@ public:
     HRESULT STDMETHODCALLTYPE Item(VARIANT var_idx, _FTPFile** result) override;
     HRESULT STDMETHODCALLTYPE NewEnum(IUnknown** result) override;
 
+    // IFileListing, for the component's tests and benchmarks.
     HRESULT STDMETHODCALLTYPE AddEntry(const WIN32_FIND_DATAA* record, _FTPFile** entry) override;
     HRESULT STDMETHODCALLTYPE ListingText(LONG flags, BSTR* text) override;
+
+    // The same for the listing itself, inside a member's boundary: running
+    // out of memory throws, so that the member raises its own error.
+    void Add(const WIN32_FIND_DATAA& record, _FTPFile** entry = nullptr);
+    HRESULT Text(LONG flags, BSTR* text);
 
 private:
     // Created on first use, not with the object.

@@ -39,6 +39,8 @@ HRESULT WriteNumber(LONG& field, const T* value) {
 
 }  // namespace
 
+FileEntry::FileEntry() : DispatchObject(source::kEntry) {}
+
 void FileEntry::Assign(EntryFields fields) {
     id_ = fields.name;
     idAssigned_ = true;

@@ -21,8 +21,10 @@ struct EntryFields {
     TimeText creationTime;
 };
 
-class FileEntry final : public DispatchObject<_FTPFile> {
+class FileEntry : public DispatchObject<_FTPFile> {
 public:
+    FileEntry();
+
     // Fills a new entry from a listing: the name becomes both its ID, which
     // is then assigned for good, and its Filename.
     void Assign(EntryFields fields);

@@ -58,9 +58,10 @@ void KeyIndex::Place(const Slot& slot) {
 }
 
 void KeyIndex::Grow() {
-    std::vector<Slot> old(slots_.empty() ? 0 : slots_.size());
+    // The larger table is had before the old one is touched: should it find
+    // no memory, the index stays as it was.
+    std::vector<Slot> old(slots_.empty() ? 16 : slots_.size() * 2);
     old.swap(slots_);
-    slots_.assign(old.empty() ? 16 : old.size() * 2, Slot());
     for (const Slot& slot : old)
         if (slot.position != 0) Place(slot);
 }

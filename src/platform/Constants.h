@@ -44,6 +44,7 @@ constexpr HRESULT kTypeMismatch = static_cast<HRESULT>(0x800A000D);
 constexpr HRESULT kObjectNotSet = static_cast<HRESULT>(0x800A005B);
 constexpr HRESULT kInvalidUseOfNull = static_cast<HRESULT>(0x800A005E);
 constexpr HRESULT kObjectRequired = static_cast<HRESULT>(0x800A01A8);
+constexpr HRESULT kMemberNotSupported = static_cast<HRESULT>(0x800A01B6);
 constexpr HRESULT kDuplicateKey = static_cast<HRESULT>(0x800A01C9);
 // What the scripting runtime's file-system object raises for local folders.
 constexpr HRESULT kFileAlreadyExists = static_cast<HRESULT>(0x800A003A);
@@ -57,6 +58,7 @@ namespace source {
 constexpr const wchar_t* kFtp = L"Quorlin.FTP";
 constexpr const wchar_t* kHttp = L"Quorlin.HTTP";
 constexpr const wchar_t* kCollection = L"Quorlin.FTPFiles";  // the collection's own lookup errors
+constexpr const wchar_t* kEntry = L"Quorlin.FTPFile";
 }  // namespace source
 
 namespace message {
@@ -86,10 +88,13 @@ constexpr const wchar_t* kHttpNoUrl = L"No URL set.  Please ensure that the URL 
 constexpr const wchar_t* kHttpClose = L"Error closing connection.";
 
 constexpr const wchar_t* kOverflow = L"Overflow";
+constexpr const wchar_t* kOutOfMemory = L"Out of memory";
+constexpr const wchar_t* kUnexpectedFailure = L"Catastrophic failure";
 constexpr const wchar_t* kInvalidUseOfNull = L"Invalid use of Null";
 constexpr const wchar_t* kTypeMismatch = L"Type mismatch";
 constexpr const wchar_t* kObjectNotSet = L"Object variable or With block variable not set";
 constexpr const wchar_t* kObjectRequired = L"Object required";
+constexpr const wchar_t* kMemberNotSupported = L"Object doesn't support this property or method";
 constexpr const wchar_t* kSubscriptOutOfRange = L"Subscript out of range";
 constexpr const wchar_t* kInvalidProcedureCall = L"Invalid procedure call or argument";
 constexpr const wchar_t* kFileAlreadyExists = L"File already exists";
@@ -142,6 +147,7 @@ constexpr INTERNET_PORT kHttpsPort = 443;               // INTERNET_DEFAULT_HTTP
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
 constexpr DWORD kSecureRequestFlag = INTERNET_FLAG_SECURE;
 constexpr DWORD kBodyPieceBytes = 256 * 1024;           // asked of each read of a page body
+constexpr size_t kBodyHeadStartBytes = 16 * 1024 * 1024; // room taken for an announced body before it arrives
 constexpr size_t kLongestUrlPath = 32767;               // the first "/" must stand within this many characters
 constexpr const wchar_t* kHttpScheme = L"http://";
 constexpr const wchar_t* kHttpsScheme = L"https://";

@@ -116,10 +116,12 @@ TEST_P(FtpTree, ANestedTreeGoesUpAndComesBackByteForByte) {
     ASSERT_TRUE(WriteBytes(LocalFile(L"down\\a.bin"), "old"));
     ASSERT_EQ(S_OK, GetDirectory(Remote(L"stored/"), LocalFile(L"down"), VARIANT_TRUE, VARIANT_TRUE));
     EXPECT_EQ(kNested, Read(LocalFile(L"down")));
-    // Any non-zero overwrite flag counts as true.
+    // The overwrite value reaches GetFile as given: 1 refuses to replace, as
+    // GetFile itself does; any non-zero traversal value counts as true.
     ASSERT_TRUE(WriteBytes(LocalFile(L"down\\a.bin"), "old"));
-    ASSERT_EQ(S_OK, GetDirectory(Remote(L"stored"), LocalFile(L"down"), 1, 1));
-    EXPECT_EQ(kNested, Read(LocalFile(L"down")));
+    ExpectRaised(kGetFile, GetDirectory(Remote(L"stored"), LocalFile(L"down"), 1, 1), kGetFileMessage,
+                 L"GetFile error code: 80 ");
+    EXPECT_EQ("old", ReadBytes(LocalFile(L"down\\a.bin")).value_or(""));
 }
 
 TEST_P(FtpTree, WithoutTraversalOnlyTheTopFilesMove) {
@@ -236,7 +238,7 @@ TEST_P(FtpTree, ListedNamesThatAreNoPlainFileNameAreNeverWritten) {
     ASSERT_EQ(S_OK, CreateDirectory(L"hostile"));
     ASSERT_TRUE(WriteBytes(LocalFile(L"payload"), "payload"));
     const std::vector<std::wstring> hostile = {L"..\\..\\escape.txt", L"a:b.txt", L"CON", L"com1.log", L"trail.",
-                                               L"pipe|name"};
+                                               L"pipe|name", L"CONIN$", L"conout$.log"};
     size_t stored = 0;
     for (const std::wstring& name : hostile) {
         // pure-ftpd refuses names with a backslash itself.
@@ -261,7 +263,7 @@ TEST_P(FtpTree, ListedNamesThatAreNoPlainFileNameAreNeverWritten) {
     EXPECT_EQ(Remote(L"hostile"), Directory());
 }
 
-TEST_P(FtpTree, CaseTwinsMeetOneLocalFile) {
+TEST_P(FtpTree, TheSecondOfTwoCaseTwinsStopsTheDownloadAndTheFirstStays) {
     ASSERT_EQ(S_OK, CreateDirectory(L"twins"));
     ASSERT_TRUE(WriteBytes(LocalFile(L"first"), "first"));
     ASSERT_TRUE(WriteBytes(LocalFile(L"second"), "second"));
@@ -271,18 +273,28 @@ TEST_P(FtpTree, CaseTwinsMeetOneLocalFile) {
     ASSERT_EQ(2u, order.size());
     const std::string laterContent = order[1] == L"Readme.txt" ? "first" : "second";
 
-    // The local file system takes both names for one file: without overwrite
-    // the second stops the operation, with it the second replaces the first.
-    ExpectRaised(kGetFile, GetDirectory(Remote(L"twins"), LocalFile(L"keep"), VARIANT_FALSE, VARIANT_TRUE),
-                 kGetFileMessage, L"GetFile error code: 80 ");
-    Tree kept = Read(LocalFile(L"keep"));
-    ASSERT_EQ(1u, kept.size());
-    EXPECT_EQ(order[0], kept.begin()->first);
+    const std::string firstContent = laterContent == "first" ? "second" : "first";
 
-    ASSERT_EQ(S_OK, GetDirectory(Remote(L"twins"), LocalFile(L"replace"), VARIANT_TRUE, VARIANT_TRUE));
-    Tree replaced = Read(LocalFile(L"replace"));
-    ASSERT_EQ(1u, replaced.size());
-    EXPECT_EQ(laterContent, replaced.begin()->second);
+    // The local file system takes both names for one file: the second twin
+    // stops the operation before anything is written for it, with overwrite
+    // or without, and the first twin's file stays.
+    for (VARIANT_BOOL overwrite : {VARIANT_FALSE, VARIANT_TRUE}) {
+        const std::wstring target = LocalFile(overwrite ? L"replace" : L"keep");
+        ExpectRaised(kGetFile, GetDirectory(Remote(L"twins"), target, overwrite, VARIANT_TRUE), kGetFileMessage,
+                     L"GetFile error code: 80 ");
+        Tree kept = Read(target);
+        ASSERT_EQ(1u, kept.size());
+        EXPECT_EQ(order[0], kept.begin()->first);
+        EXPECT_EQ(firstContent, kept.begin()->second);
+    }
+    // A file that was there before the call is still replaced, by the first twin.
+    ASSERT_TRUE(::CreateDirectoryW(LocalFile(L"stale").c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(LocalFile(L"stale\\") + order[1], "stale"));
+    ExpectRaised(kGetFile, GetDirectory(Remote(L"twins"), LocalFile(L"stale"), VARIANT_TRUE, VARIANT_TRUE),
+                 kGetFileMessage, L"GetFile error code: 80 ");
+    Tree stale = Read(LocalFile(L"stale"));
+    ASSERT_EQ(1u, stale.size());
+    EXPECT_EQ(firstContent, stale.begin()->second);
 }
 
 TEST_P(FtpTree, DownloadsStopBelow64Levels) {

@@ -203,16 +203,21 @@ std::optional<std::string> ReadBytes(const std::wstring& path) {
     return bytes;
 }
 
-int TcpConnections(int port, DWORD state, bool remoteEnd) {
+std::optional<std::vector<MIB_TCPROW>> TcpRows() {
     ULONG size = 0;
     GetTcpTable(nullptr, &size, FALSE);
     std::vector<BYTE> buffer(size + 65536);
     auto* table = reinterpret_cast<MIB_TCPTABLE*>(buffer.data());
     size = static_cast<ULONG>(buffer.size());
-    if (GetTcpTable(table, &size, FALSE) != NO_ERROR) return -1;
+    if (GetTcpTable(table, &size, FALSE) != NO_ERROR) return std::nullopt;
+    return std::vector<MIB_TCPROW>(table->table, table->table + table->dwNumEntries);
+}
+
+int TcpConnections(int port, DWORD state, bool remoteEnd) {
+    const std::optional<std::vector<MIB_TCPROW>> rows = TcpRows();
+    if (!rows) return -1;
     int connections = 0;
-    for (DWORD i = 0; i < table->dwNumEntries; ++i) {
-        const MIB_TCPROW& row = table->table[i];
+    for (const MIB_TCPROW& row : *rows) {
         const DWORD end = remoteEnd ? row.dwRemotePort : row.dwLocalPort;
         if (row.dwState == state && ntohs(static_cast<u_short>(end)) == port) ++connections;
     }

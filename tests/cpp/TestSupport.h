@@ -54,6 +54,8 @@ std::wstring ReadProperty(HRESULT (STDMETHODCALLTYPE Interface::*reader)(VARIANT
     return text;
 }
 
+// Every row of the machine's TCP table.
+std::optional<std::vector<MIB_TCPROW>> TcpRows();
 // Established (or other `state`) TCP connections whose local end, or with
 // `remoteEnd` whose far end, is `port`.
 int TcpConnections(int port, DWORD state, bool remoteEnd);

@@ -1,7 +1,8 @@
 """A small HTTP server for what nginx cannot be made to do: a response whose
 connection drops in the middle of its body, one that stalls before the rest
-of its body, one sent in chunks, one longer than it announced, and a reply
-that is no HTTP at all.
+of its body, one sent in chunks, one longer than it announced, a reply that is
+no HTTP at all, a 100 KB header, a large body with no length, a length claimed
+and never sent, chunks with a contradicting length, and a body without end.
     http_stand_in.py PORT"""
 import socket
 import socketserver
@@ -43,6 +44,35 @@ class Handler(socketserver.BaseRequestHandler):
             # Twice the bytes it announced.
             self.request.sendall(b'HTTP/1.1 200 OK\r\nContent-Length: 10\r\nConnection: close\r\n\r\n' + b'0123456789' * 2)
             self.request.shutdown(socket.SHUT_RDWR)
+        elif path == '/big-header':
+            # A 100 KB header line before a short body.
+            self.request.sendall(b'HTTP/1.1 200 OK\r\nX-Filler: ' + b'f' * 100000 +
+                                 b'\r\nContent-Length: 5\r\nConnection: close\r\n\r\nsmall')
+        elif path == '/big-unannounced':
+            # 64 MiB with no length: the body ends when the connection does.
+            self.request.sendall(b'HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n')
+            piece = bytes(range(256)) * 4096
+            for _ in range(64):
+                self.request.sendall(piece)
+            self.request.shutdown(socket.SHUT_RDWR)
+        elif path.startswith('/claim/'):
+            # A length claimed (the path's number), 1 KB sent, then the connection ends.
+            self.request.sendall(b'HTTP/1.1 200 OK\r\nContent-Length: %s\r\nConnection: close\r\n\r\n'
+                                 % path[len('/claim/'):].encode() + b'k' * 1024)
+            self.request.shutdown(socket.SHUT_RDWR)
+        elif path == '/chunked-with-length':
+            # Chunked, with a Content-Length that claims more than the chunks hold.
+            self.request.sendall(b'HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Length: 99999\r\n'
+                                 b'Connection: close\r\n\r\n5\r\nhello\r\n6\r\n world\r\n0\r\n\r\n')
+        elif path == '/endless':
+            # A body without end, until the client lets go.
+            self.request.sendall(b'HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n')
+            piece = b'e' * (1 << 20)
+            try:
+                while True:
+                    self.request.sendall(piece)
+            except OSError:
+                pass
         elif path == '/garbage':
             self.request.sendall(b'\x00\x01 this is not HTTP\r\n\r\n')
             self.request.shutdown(socket.SHUT_RDWR)

@@ -1,0 +1,203 @@
+// Listings that no real server sends, from the scripted server of the tests
+// (QUORLIN_FTP_STAND_IN_PORT): each either works or raises the member's own
+// error, and the process and the object live on.
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <set>
+
+namespace {
+
+class MisbehavingFtpServer : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override {
+        const std::wstring port = EnvText("QUORLIN_FTP_STAND_IN_PORT");
+        if (port.empty()) GTEST_SKIP() << "no scripted FTP server";
+        HRESULT opened = E_FAIL;
+        ftp_ = ConnectedFtp({"stand-in", std::stoi(port)}, GetParam(), L"any", opened);
+        ASSERT_EQ(S_OK, opened);
+    }
+
+    void Enter(const wchar_t* directory) {
+        TextArgument path(directory);
+        ASSERT_EQ(S_OK, ftp_->put_Directory(&path));
+    }
+
+    // The names of a listing that worked.
+    std::set<std::wstring> Names(_FTPFiles* files) {
+        std::set<std::wstring> names;
+        LONG count = 0;
+        files->Count(&count);
+        for (LONG i = 1; i <= count; ++i) {
+            ComPtr<_FTPFile> entry;
+            VARIANT position = Number(i);
+            if (FAILED(files->Item(position, &entry))) continue;
+            BSTR name = nullptr;
+            entry->get_Filename(&name);
+            names.insert(name ? name : L"");
+            SysFreeString(name);
+        }
+        return names;
+    }
+
+    // After whatever happened, the object still answers.
+    void ExpectStillUsable() {
+        Enter(L"/");
+        ComPtr<_FTPFiles> files;
+        ASSERT_EQ(S_OK, ftp_->Files(&files));
+        EXPECT_EQ((std::set<std::wstring>{L"plain0.txt", L"plain1.txt", L"plain2.txt"}), Names(files.Get()));
+    }
+
+    ComPtr<_FTP> ftp_;
+};
+
+TEST_P(MisbehavingFtpServer, AListingCutShortWith426IsAnErrorNeverASuccess) {
+    Enter(L"/cut");
+    ComPtr<_FTPFiles> files;
+    ExpectRaised(static_cast<HRESULT>(0x80040204), ftp_->Files(&files),
+                 L"Error retrieving directory listing.(2)(12003)(0)", L"426");
+    EXPECT_EQ(nullptr, files.Get());
+    Directory_Listing_Type all = static_cast<Directory_Listing_Type>(63);
+    BSTR text = nullptr;
+    ExpectRaised(static_cast<HRESULT>(0x80040204), ftp_->GetDirectoryListing(&all, &text),
+                 L"Error retrieving directory listing.(2)(12003)(0)", L"426");
+    EXPECT_EQ(nullptr, text);
+    ExpectStillUsable();
+}
+
+TEST_P(MisbehavingFtpServer, GarbageAndOverlongLinesNeitherCrashNorHideTheGoodEntries) {
+    Enter(L"/garbage");
+    ComPtr<_FTPFiles> files;
+    ASSERT_EQ(S_OK, ftp_->Files(&files));
+    std::set<std::wstring> names = Names(files.Get());
+    EXPECT_TRUE(names.count(L"first.txt") && names.count(L"last.txt"));
+
+    Enter(L"/long");
+    files.Reset();
+    ASSERT_EQ(S_OK, ftp_->Files(&files));
+    names = Names(files.Get());
+    EXPECT_TRUE(names.count(L"short.txt"));
+    for (const std::wstring& name : names) EXPECT_LT(name.size(), 260u);
+    ExpectStillUsable();
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, MisbehavingFtpServer, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "passive" : "active");
+                         });
+
+}  // namespace
+
+namespace {
+
+// Responses of the scripted HTTP server (QUORLIN_STAND_IN_PORT).
+class MisbehavingHttpServer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        port_ = EnvText("QUORLIN_STAND_IN_PORT");
+        if (port_.empty()) GTEST_SKIP() << "no scripted HTTP server";
+        http_ = NewObject<_HTTP>(CLSID_HTTP);
+        ASSERT_TRUE(http_);
+    }
+    HRESULT Fetch(const std::wstring& path, std::wstring& body) {
+        BSTR url = SysAllocString((L"127.0.0.1:" + port_ + path).c_str());
+        HRESULT hr = http_->put_URL(&url);
+        SysFreeString(url);
+        BSTR text = nullptr;
+        if (SUCCEEDED(hr)) hr = http_->GetString(&text);
+        body.assign(text ? text : L"", text ? SysStringLen(text) : 0);
+        SysFreeString(text);
+        return hr;
+    }
+    // The most memory the process commits while it lives: sampled by a thread
+    // of its own, since the platform reports no true peak.
+    class CommitSampler {
+    public:
+        CommitSampler() : thread_(CreateThread(nullptr, 0, &CommitSampler::Run, this, 0, nullptr)) {}
+        CommitSampler(const CommitSampler&) = delete;
+        ~CommitSampler() { Stop(); }
+        SIZE_T Stop() {
+            if (thread_) {
+                running_ = false;
+                WaitForSingleObject(thread_, INFINITE);
+                CloseHandle(thread_);
+                thread_ = nullptr;
+            }
+            return peak_;
+        }
+        static SIZE_T Committed() {
+            PROCESS_MEMORY_COUNTERS counters = {};
+            counters.cb = sizeof counters;
+            GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+            return counters.PagefileUsage;
+        }
+
+    private:
+        static DWORD WINAPI Run(void* self) {
+            auto* sampler = static_cast<CommitSampler*>(self);
+            while (sampler->running_) {
+                sampler->peak_ = std::max(sampler->peak_, Committed());
+                Sleep(1);
+            }
+            return 0;
+        }
+        volatile bool running_ = true;
+        SIZE_T peak_ = 0;
+        HANDLE thread_;
+    };
+
+    void ExpectOutOfRoom(HRESULT hr) {
+        EXPECT_EQ(static_cast<HRESULT>(0x800403EB), hr);
+        RaisedError error = TakeError();
+        EXPECT_EQ(L"Quorlin.HTTP", error.source);
+        EXPECT_EQ(0u, error.description.rfind(L"Error getting information out of request.GetString error code: 8 ", 0))
+            << std::string(error.description.begin(), error.description.end());
+    }
+
+    std::wstring port_;
+    ComPtr<_HTTP> http_;
+};
+
+// First in this file, before any large body has raised the process's peak.
+TEST_F(MisbehavingHttpServer, AClaimedLengthAloneClaimsNoMemory) {
+    std::wstring body;
+    const SIZE_T before = CommitSampler::Committed();
+    CommitSampler sampler;
+    // More than one text can hold: refused before anything is read.
+    ExpectOutOfRoom(Fetch(L"/claim/10737418240", body));
+    EXPECT_TRUE(body.empty());
+    // Within what a text holds, but only 1 KB arrives: the body is short.
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(static_cast<HRESULT>(0x800403EB), Fetch(L"/claim/900000000", body));
+        EXPECT_NE(std::wstring::npos, TakeError().description.find(L"GetString error code: 12030 "));
+    }
+    const SIZE_T peak = sampler.Stop();
+    EXPECT_LT(peak - std::min(peak, before), static_cast<SIZE_T>(64) << 20) << "grown with what arrived, not the claim";
+    EXPECT_EQ(S_OK, Fetch(L"/chunked", body)) << "the object works on";
+}
+
+TEST_F(MisbehavingHttpServer, LargeHeadersLargeUnannouncedBodiesAndContradictoryLengths) {
+    std::wstring body;
+    ASSERT_EQ(S_OK, Fetch(L"/big-header", body));
+    EXPECT_EQ(L"small", body);
+    ASSERT_EQ(S_OK, Fetch(L"/big-unannounced", body));
+    ASSERT_EQ(64u << 20, body.size());
+    EXPECT_EQ(L'\x01', body[1]);
+    EXPECT_EQ(static_cast<wchar_t>(0x20AC), body[128]) << "byte 0x80 in code page 1252";
+    // The chunked coding marks the end, whatever length the response claims too.
+    ASSERT_EQ(S_OK, Fetch(L"/chunked-with-length", body));
+    EXPECT_EQ(L"hello world", body);
+}
+
+TEST_F(MisbehavingHttpServer, ABodyWithoutEndFailsOnceNoTextCouldHoldIt) {
+    std::wstring body;
+    ExpectOutOfRoom(Fetch(L"/endless", body));
+    EXPECT_TRUE(body.empty());
+    EXPECT_EQ(S_OK, Fetch(L"/chunked", body)) << "the object works on";
+}
+
+}  // namespace

@@ -1,0 +1,99 @@
+"""A small FTP server for listings no real server sends. Any user and
+password log in; each directory name below the root is a kind of listing:
+    /cut       200 entries, the data connection closed half way, then 426
+    /blank     good lines with an empty line between them (the platform's parser
+               fails on it, see the platform notes: no test lists it in-process)
+    /garbage   binary garbage lines between good lines
+    /long      a name of 300 bytes beside a short one
+    /many      60 plain entries
+and any other directory lists three plain files.
+    ftp_stand_in.py PORT"""
+import socket
+import socketserver
+import sys
+
+LINE = '-rw-r--r--    1 1000     1000         %d Jan 05 10:00 %s\r\n'
+
+
+def listing(directory):
+    """The lines a LIST sends, and whether it is cut (426) after them."""
+    if directory == '/cut':
+        lines = ''.join(LINE % (i, 'entry%04d.txt' % i) for i in range(200)).encode()
+        return lines[:len(lines) // 2], True
+    if directory == '/blank':
+        return (LINE % (1, 'before.txt') + '\r\n' + LINE % (2, 'after.txt')).encode(), False
+    if directory == '/garbage':
+        # Every byte but the line end, the blank, the tab and NUL, twice over.
+        junk = bytes(b for b in range(256) if b not in b'\n\r\t \x00')
+        junk = b'#' + junk + b'\r\n' + b'd' + junk[::-1] + b'\r\n'
+        return LINE.encode() % (1, b'first.txt') + junk + LINE.encode() % (2, b'last.txt'), False
+    if directory == '/long':
+        return (LINE % (1, 'n' * 300) + LINE % (2, 'short.txt')).encode(), False
+    if directory == '/many':
+        return ''.join(LINE % (i, 'file%02d.txt' % i) for i in range(60)).encode(), False
+    return ''.join(LINE % (i, 'plain%d.txt' % i) for i in range(3)).encode(), False
+
+
+class Session(socketserver.StreamRequestHandler):
+    def reply(self, text):
+        self.wfile.write(text.encode() + b'\r\n')
+
+    def handle(self):
+        self.directory = '/'
+        self.passive = None
+        self.active = None
+        self.reply('220 stand-in ready')
+        for raw in self.rfile:
+            command, _, argument = raw.decode('latin-1').rstrip('\r\n').partition(' ')
+            command = command.upper()
+            if command == 'USER':
+                self.reply('331 password please')
+            elif command == 'PASS':
+                self.reply('230 logged in')
+            elif command in ('TYPE', 'NOOP', 'OPTS'):
+                self.reply('200 ok')
+            elif command == 'PWD':
+                self.reply('257 "%s"' % self.directory)
+            elif command == 'CWD':
+                self.directory = argument if argument.startswith('/') else '/' + argument.strip('/')
+                self.reply('250 ok')
+            elif command == 'PASV':
+                self.passive = socket.socket()
+                self.passive.bind(('127.0.0.1', 0))
+                self.passive.listen(1)
+                port = self.passive.getsockname()[1]
+                self.reply('227 Entering Passive Mode (127,0,0,1,%d,%d)' % (port // 256, port % 256))
+            elif command == 'PORT':
+                numbers = [int(n) for n in argument.split(',')]
+                self.active = ('.'.join(map(str, numbers[:4])), numbers[4] * 256 + numbers[5])
+                self.reply('200 PORT ok')
+            elif command in ('LIST', 'NLST'):
+                self.send_listing()
+            elif command == 'QUIT':
+                self.reply('221 bye')
+                return
+            else:
+                self.reply('502 not here')
+
+    def send_listing(self):
+        data, cut = listing(self.directory)
+        self.reply('150 here it comes')
+        if self.passive:
+            connection, _ = self.passive.accept()
+            self.passive.close()
+            self.passive = None
+        else:
+            connection = socket.create_connection(self.active)
+        connection.sendall(data)
+        connection.close()
+        self.reply('426 Connection closed; transfer aborted.' if cut else '226 done')
+
+
+class Server(socketserver.ThreadingTCPServer):
+    allow_reuse_address = True
+    daemon_threads = True
+
+
+if __name__ == '__main__':
+    with Server(('127.0.0.1', int(sys.argv[1])), Session) as server:
+        server.serve_forever()
