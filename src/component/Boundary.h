@@ -7,6 +7,8 @@
 
 #include "Error.h"
 
+#include <oleauto.h>
+
 #include <string_view>
 
 namespace quorlin {

@@ -26,7 +26,11 @@ private:
     FUNCDESC* desc_;
 };
 
-HRESULT FindFunction(ITypeInfo* info, DISPID id, WORD flags, FUNCDESC** desc) {
+// The description of member `id` in `info` or, for a member an interface
+// inherits, in the interface it comes from; `owner` is where it was found.
+HRESULT FindFunction(ITypeInfo* info, DISPID id, WORD flags, FUNCDESC** desc, ComPtr<ITypeInfo>& owner);
+
+HRESULT FindOwnFunction(ITypeInfo* info, DISPID id, WORD flags, FUNCDESC** desc) {
     ComPtr<ITypeInfo2> info2;
     HRESULT hr = info->QueryInterface(IID_PPV_ARGS(&info2));
     if (FAILED(hr)) return hr;
@@ -43,6 +47,18 @@ HRESULT FindFunction(ITypeInfo* info, DISPID id, WORD flags, FUNCDESC** desc) {
         if (SUCCEEDED(info2->GetFuncIndexOfMemId(id, kinds[i], &index))) return info->GetFuncDesc(index, desc);
     }
     return DISP_E_MEMBERNOTFOUND;
+}
+
+HRESULT FindFunction(ITypeInfo* info, DISPID id, WORD flags, FUNCDESC** desc, ComPtr<ITypeInfo>& owner) {
+    if (SUCCEEDED(FindOwnFunction(info, id, flags, desc))) {
+        owner = info;
+        return S_OK;
+    }
+    HREFTYPE baseType = 0;
+    ComPtr<ITypeInfo> base;
+    if (FAILED(info->GetRefTypeOfImplType(0, &baseType)) || FAILED(info->GetRefTypeInfo(baseType, &base)))
+        return DISP_E_MEMBERNOTFOUND;
+    return FindFunction(base.Get(), id, flags, desc, owner);
 }
 
 // The attributes of a user-defined type, released with the holder.
@@ -176,9 +192,10 @@ HRESULT InvokeByTypeInfo(ITypeInfo* vtableInfo, void* instance, DISPID id, WORD 
                          VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
     if (!params) return E_INVALIDARG;
     FUNCDESC* rawDesc = nullptr;
-    if (FAILED(FindFunction(vtableInfo, id, flags, &rawDesc)))
+    ComPtr<ITypeInfo> owner;
+    if (FAILED(FindFunction(vtableInfo, id, flags, &rawDesc, owner)))
         return vtableInfo->Invoke(instance, id, flags, params, result, exception, argumentError);
-    FuncDescHolder desc(vtableInfo, rawDesc);
+    FuncDescHolder desc(owner.Get(), rawDesc);
 
     // Which parameter each supplied argument stands for: positional arguments
     // in reverse order, the property-put value as the last parameter.
@@ -199,7 +216,7 @@ HRESULT InvokeByTypeInfo(ITypeInfo* vtableInfo, void* instance, DISPID id, WORD 
         }
         const ELEMDESC& element = desc->lprgelemdescParam[parameter];
         if (element.tdesc.vt != VT_PTR || !(element.paramdesc.wParamFlags & PARAMFLAG_FOUT)) continue;
-        VARTYPE wanted = ReferencedType(vtableInfo, *element.tdesc.lptdesc);
+        VARTYPE wanted = ReferencedType(owner.Get(), *element.tdesc.lptdesc);
         if (wanted == VT_EMPTY) continue;
         VARIANTARG& argument = arguments[position];
         if (V_VT(&argument) == (VT_BYREF | wanted)) continue;

@@ -16,7 +16,9 @@
 
 namespace quorlin {
 
-template <class Interface>
+// `Interface` is the class's newest dual interface; `Older` are the ones it
+// derives from, which clients compiled against them still ask for.
+template <class Interface, class... Older>
 class DispatchObject : public Interface, public ISupportErrorInfo {
 public:
     using BoundaryInterface = Interface;
@@ -30,7 +32,7 @@ public:
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (!object) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(Interface)) {
+        if (iid == IID_IUnknown || iid == IID_IDispatch || IsOwnInterface(iid)) {
             *object = static_cast<Interface*>(this);
         } else if (iid == IID_ISupportErrorInfo) {
             *object = static_cast<ISupportErrorInfo*>(this);
@@ -83,7 +85,7 @@ public:
 
     // ISupportErrorInfo
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override {
-        return iid == __uuidof(Interface) ? S_OK : S_FALSE;
+        return IsOwnInterface(iid) ? S_OK : S_FALSE;
     }
 
     // For the boundary: the source of the class's errors, and what a member
@@ -92,6 +94,8 @@ public:
     static const PlatformFailure* OutOfMemoryRow(std::wstring_view) noexcept { return nullptr; }
 
 private:
+    static bool IsOwnInterface(REFIID iid) { return iid == __uuidof(Interface) || ((iid == __uuidof(Older)) || ...); }
+
     HRESULT LoadTypeInfo() {
         if (vtableInfo_) return S_OK;
         HRESULT hr = typelib::DispatchInfo(__uuidof(Interface), &dispatchInfo_);

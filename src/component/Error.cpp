@@ -44,6 +44,17 @@ HRESULT RaiseError(HRESULT code, const wchar_t* source, const std::wstring& desc
     return code;
 }
 
+bool LastReplyIsFailure() {
+    std::vector<char> reply(kErrorTextBufferChars, '\0');
+    DWORD serverError = 0, length = kErrorTextBufferChars;
+    if (!InternetGetLastResponseInfoA(&serverError, reply.data(), &length)) return false;
+    reply.back() = '\0';
+    const char* last = reply.data();
+    for (const char* c = reply.data(); *c; ++c)
+        if (c[0] == '\n' && c[1] >= '0' && c[1] <= '9') last = c + 1;
+    return (last[0] == '4' || last[0] == '5') && last[1] >= '0' && last[1] <= '9' && last[2] >= '0' && last[2] <= '9';
+}
+
 HRESULT CheckPlatformText(std::wstring_view text, const wchar_t* source, const PlatformFailure& failure) {
     if (text.find(L'\0') == std::wstring_view::npos) return S_OK;
     return RaisePlatformError(failure.code, source, failure.message, ERROR_INVALID_PARAMETER, failure.operation);

@@ -27,6 +27,10 @@ struct PlatformFailure {
     const wchar_t* operation;
 };
 
+// Whether the server's last reply on this thread, as the platform keeps it,
+// ends in a failure (its last line starts with a 4xx or 5xx code).
+bool LastReplyIsFailure();
+
 // A text on its way to the platform: one that holds U+0000 would reach it cut
 // short at that character, so it raises `failure` with the platform's code
 // for an invalid parameter instead, before any platform call.

@@ -99,6 +99,12 @@ public:
         if (handle_ && handle_ != handle) InternetCloseHandle(handle_);
         handle_ = handle;
     }
+    // Gives the handle to the caller, who closes it.
+    HINTERNET Release() {
+        HINTERNET handle = handle_;
+        handle_ = nullptr;
+        return handle;
+    }
     // Closes the handle and reports the platform's result, with the last
     // error set on failure. The handle is forgotten either way: one whose
     // close failed is never handed to WinINet a second time.

@@ -3,14 +3,15 @@
 For each interface `I` it writes `Guarded_I<Impl>`, a class that derives from
 the implementation and overrides every method of `I` with one that calls the
 implementation's method inside `GuardedCall`, so that no C++ exception thrown
-below a method ever reaches a client. `BoundaryOf<I>` names it for templates.
+below a method ever reaches a client; an interface derived from another one
+of ours derives from the other's guard. `BoundaryOf<I>` names it for templates.
 
 usage: boundary_header.py quorlin_h.h boundaries.h
 """
 import re
 import sys
 
-INTERFACE = re.compile(r'^(\w+) : public \w+\n\{\n(.*?)^\};', re.S | re.M)
+INTERFACE = re.compile(r'^(\w+) : public (\w+)\n\{\n(.*?)^\};', re.S | re.M)
 METHOD = re.compile(r'virtual HRESULT STDMETHODCALLTYPE (\w+)\((.*?)\) = 0;', re.S)
 
 
@@ -31,13 +32,16 @@ def main(header_path, output_path):
              '// Included by DispatchObject.h, after Boundary.h.', '#pragma once', '', 'namespace quorlin {', '',
              'template <class Interface> struct BoundaryOf;', '']
     found = 0
-    for interface, body in INTERFACE.findall(header):
+    guarded = set()
+    for interface, base, body in INTERFACE.findall(header):
         methods = METHOD.findall(body)
         if not methods:
             continue
         found += 1
-        lines += ['template <class Impl>', f'class Guarded{interface} : public Impl {{', 'public:',
-                  '    using Impl::Impl;']
+        guarded.add(interface)
+        # An interface derived from another of ours guards the base's methods too.
+        parent = f'Guarded{base}<Impl>' if base in guarded else 'Impl'
+        lines += ['template <class Impl>', f'class Guarded{interface} : public {parent} {{', 'public:']
         for name, text in methods:
             params = parameters(text)
             declared = ', '.join(d for d, _ in params)

@@ -2,43 +2,38 @@
 
 #include "../component/Error.h"
 #include "../platform/Constants.h"
+#include "FtpFailures.h"
 
 #include <cstring>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace quorlin {
 namespace {
 
-HRESULT RaiseListingError(const std::wstring& message, DWORD code) {
-    return RaisePlatformError(ftp_error::kDirectoryListing, source::kFtp, message.c_str(), code,
-                              operation::kGetDirectoryListing);
-}
+// Which of the listing's failures happened, with its code and error text,
+// both read on the thread whose platform call failed.
+struct ListingOutcome {
+    enum Step { kNone, kFirst, kNext, kClose } failed = kNone;
+    DWORD code = 0;
+    std::wstring errorText;
+
+    void Fail(Step step, DWORD error) {
+        failed = step;
+        code = error;
+        errorText = BuildErrorText(error, operation::kGetDirectoryListing);
+    }
+};
 
 // "(2)" carries the failing code and a zero between parentheses.
 std::wstring NextEntryMessage(DWORD code) {
     return message::kListingNextPrefix + std::to_wstring(code) + L")(0)";
 }
 
-// Whether the server's final reply to the listing says it did not complete
-// (426 after a dropped data connection, any 4xx or 5xx). The platform reads
-// that reply inside the first find call and delivers the entries that did
-// arrive as if the listing were whole.
-bool ServerReportedIncomplete() {
-    char reply[kErrorTextBufferChars] = {};
-    DWORD serverError = 0, length = sizeof reply;
-    if (!InternetGetLastResponseInfoA(&serverError, reply, &length)) return false;
-    // The reply's last line carries the final code.
-    const char* last = reply;
-    for (const char* c = reply; *c; ++c)
-        if (c[0] == '\n' && c[1] >= '0' && c[1] <= '9') last = c + 1;
-    return (last[0] == '4' || last[0] == '5') && last[1] >= '0' && last[1] <= '9' && last[2] >= '0' && last[2] <= '9';
-}
-
-}  // namespace
-
-HRESULT ListDirectory(HINTERNET connection, ComPtr<FileCollection>& collection) {
-    collection.Reset();
-    ComPtr<FileCollection> filled = TakeNew<FileCollection>(new WithBoundary<FileCollection>());
+// Reads the listing, handing each record to `add`; stops early once `keepOn` says so.
+void ReadListing(HINTERNET connection, const std::function<void(const WIN32_FIND_DATAA&)>& add,
+                 const std::function<bool()>& keepOn, bool timed, ListingOutcome& outcome) {
     WIN32_FIND_DATAA record;
     std::memset(&record, 0, sizeof record);
     // No search text: the platform lists the current directory (an empty
@@ -46,25 +41,81 @@ HRESULT ListDirectory(HINTERNET connection, ComPtr<FileCollection>& collection) 
     InternetHandle find;
     find.Reset(FtpFindFirstFileA(connection, nullptr, &record, 0, 0));
     DWORD error = GetLastError();
-    if ((find || error == kNoMoreEntries || error == ERROR_SUCCESS) && ServerReportedIncomplete())
-        return RaiseListingError(NextEntryMessage(kExtendedError), kExtendedError);
+    // With a limit set, a listing that the platform's own per-line limit cut
+    // short is reported as the time-out it was, never as a whole listing.
+    if (find && timed && error == ERROR_INTERNET_TIMEOUT) return outcome.Fail(ListingOutcome::kNext, error);
+    // The platform reads the final reply inside the first find call and
+    // delivers what did arrive as if the listing were whole: a reply that says
+    // it did not complete (426 after a dropped data connection) is an error.
+    if ((find || error == kNoMoreEntries || error == ERROR_SUCCESS) && LastReplyIsFailure())
+        return outcome.Fail(ListingOutcome::kNext, kExtendedError);
     if (!find) {
         // An empty directory ends the listing at once. Some platforms report it
         // with no error code at all rather than with the end-of-listing code.
-        if (error != kNoMoreEntries && error != ERROR_SUCCESS) return RaiseListingError(message::kListingFirst, error);
-        collection = filled;
-        return S_OK;
+        if (error != kNoMoreEntries && error != ERROR_SUCCESS) outcome.Fail(ListingOutcome::kFirst, error);
+        return;
     }
     for (;;) {
-        filled->Add(record);
+        add(record);
         std::memset(record.cFileName, 0, sizeof record.cFileName);
+        if (!keepOn()) return;
         if (!InternetFindNextFileA(find.Get(), &record)) {
             error = GetLastError();
-            if (error != kNoMoreEntries) return RaiseListingError(NextEntryMessage(error), error);
+            if (error != kNoMoreEntries) return outcome.Fail(ListingOutcome::kNext, error);
             break;
         }
     }
-    if (!find.Close()) return RaiseListingError(message::kListingClose, GetLastError());
+    if (!find.Close()) outcome.Fail(ListingOutcome::kClose, GetLastError());
+}
+
+HRESULT RaiseOutcome(const ListingOutcome& outcome) {
+    std::wstring message;
+    switch (outcome.failed) {
+    case ListingOutcome::kNone: return S_OK;
+    case ListingOutcome::kFirst: message = message::kListingFirst; break;
+    case ListingOutcome::kNext: message = NextEntryMessage(outcome.code); break;
+    case ListingOutcome::kClose: message = message::kListingClose; break;
+    }
+    return RaiseError(ftp_error::kDirectoryListing, source::kFtp, message + outcome.errorText);
+}
+
+// The listing read on the worker, into records of its own.
+class ListingJob : public TimedJob {
+public:
+    explicit ListingJob(HINTERNET connection) : connection_(connection) {}
+    void Run() override {
+        ReadListing(connection_, [this](const WIN32_FIND_DATAA& record) { records.push_back(record); },
+                    [this] { return !Abandoned(); }, true, outcome);
+        finished = true;
+    }
+
+    std::vector<WIN32_FIND_DATAA> records;
+    ListingOutcome outcome;
+    bool finished = false;
+
+private:
+    HINTERNET connection_;
+};
+
+}  // namespace
+
+HRESULT ListDirectory(TimeLimit& limit, HINTERNET connection, ComPtr<FileCollection>& collection) {
+    collection.Reset();
+    ComPtr<FileCollection> filled = TakeNew<FileCollection>(new WithBoundary<FileCollection>());
+    ListingOutcome outcome;
+    if (!limit.Active()) {
+        ReadListing(connection, [&](const WIN32_FIND_DATAA& record) { filled->Add(record); }, [] { return true; },
+                    false, outcome);
+    } else {
+        auto job = std::make_shared<ListingJob>(connection);
+        if (!limit.Run(job)) return limit.RaiseTimeout(source::kFtp, ftp_failure::kListing);
+        if (!job->finished) return RaiseError(E_OUTOFMEMORY, source::kFtp, message::kOutOfMemory);
+        for (const WIN32_FIND_DATAA& record : job->records) filled->Add(record);
+        outcome = job->outcome;
+        if (outcome.code == ERROR_INTERNET_TIMEOUT) limit.MarkExpired(job);
+    }
+    HRESULT hr = RaiseOutcome(outcome);
+    if (FAILED(hr)) return hr;
     collection = filled;
     return S_OK;
 }

@@ -1,6 +1,7 @@
 // The listing of the current remote directory into a new file collection.
 #pragma once
 
+#include "../component/TimeLimit.h"
 #include "../listing/FileCollection.h"
 #include "../platform/WinInetAPI.h"
 
@@ -8,7 +9,9 @@ namespace quorlin {
 
 // Lists the connection's current remote directory, one entry per record the
 // server delivers, in its order. An empty directory gives an empty
-// collection. The find handle is closed on every path.
-HRESULT ListDirectory(HINTERNET connection, ComPtr<FileCollection>& collection);
+// collection. The find handle is closed on every path. Within an active
+// `limit` the whole listing is read on the worker and the collection filled
+// here afterwards.
+HRESULT ListDirectory(TimeLimit& limit, HINTERNET connection, ComPtr<FileCollection>& collection);
 
 }  // namespace quorlin

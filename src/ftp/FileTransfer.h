@@ -1,20 +1,27 @@
 // Single-file transfers between the local file system and the FTP server,
-// each one WinINet file-to-file call on the given connection handle.
+// each one WinINet file-to-file call on the given connection handle, or
+// within an active time limit a transfer on the worker whose data is watched.
 #pragma once
 
+#include "../component/TimeLimit.h"
 #include "../platform/WinInetAPI.h"
 #include <oaidl.h>
 
 namespace quorlin {
 
 // Uploads `localPath` to `remotePath` in `transferType` (1 ASCII, 2 binary).
-HRESULT UploadFile(HINTERNET connection, const VARIANT* localPath, const VARIANT* remotePath, DWORD transferType);
+// Within a limit the file is written piece by piece through the platform's
+// file handle, so that a transfer that keeps moving is never cut.
+HRESULT UploadFile(TimeLimit& limit, HINTERNET connection, const VARIANT* localPath, const VARIANT* remotePath,
+                   DWORD transferType);
 
 // Downloads `remotePath` to `localPath`. Only an `overwrite` of true (all
 // bits set) may replace an existing local file; it downloads into a temporary
 // file beside the destination and moves that over it once complete, so a
-// failed transfer leaves the existing file as it was.
-HRESULT DownloadFile(HINTERNET connection, const VARIANT* remotePath, const VARIANT* localPath,
+// failed transfer leaves the existing file as it was. Within a limit every
+// download goes through a temporary file, which a transfer that runs on
+// after its time-out removes when it ends.
+HRESULT DownloadFile(TimeLimit& limit, HINTERNET connection, const VARIANT* remotePath, const VARIANT* localPath,
                      VARIANT_BOOL overwrite, DWORD transferType);
 
 }  // namespace quorlin

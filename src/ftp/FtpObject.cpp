@@ -10,6 +10,9 @@
 #include "PageObjects.h"
 #include "RemoteCommand.h"
 
+#include <array>
+#include <memory>
+
 namespace quorlin {
 
 // What a member raises when memory runs out: its own platform-failure row,
@@ -137,17 +140,21 @@ HRESULT FtpObject::OpenConnection() {
     internet_.Reset(InternetOpenA(kFtpAgent, kOpenTypePreconfig, proxy_ ? proxy.c_str() : nullptr, nullptr, 0));
 
     if (port_ > kHighestPort) return RaiseError(runtime_error::kOverflow, source::kFtp, message::kOverflow);
-    INTERNET_PORT port = static_cast<INTERNET_PORT>(port_);
+    const INTERNET_PORT port = static_cast<INTERNET_PORT>(port_);
 
-    std::string server = ToAnsi(url_), user = ToAnsi(username_), password = ToAnsi(password_);
-    HINTERNET connection = nullptr;
-    HRESULT hr = CallPlatform(source::kFtp, ftp_failure::kOpenConnection, [&] {
-        connection = InternetConnectA(internet_.Get(), server.c_str(), port, user.c_str(), password.c_str(),
-                                      kServiceFtp, connectionFlags_, 0);
-        return connection != nullptr;
+    const std::string server = ToAnsi(url_), user = ToAnsi(username_), password = ToAnsi(password_);
+    // The call owns the handle it makes until this member takes it: one that
+    // comes after a time-out is closed with the call.
+    auto made = std::make_shared<InternetHandle>();
+    const HINTERNET internet = internet_.Get();
+    const DWORD flags = connectionFlags_;
+    HRESULT hr = timeLimit_.CallPlatform(source::kFtp, ftp_failure::kOpenConnection, [=] {
+        made->Reset(InternetConnectA(internet, server.c_str(), port, user.c_str(), password.c_str(), kServiceFtp,
+                                     flags, 0));
+        return static_cast<bool>(*made);
     });
-    if (FAILED(hr)) return hr;
-    connection_.Reset(connection);
+    if (FAILED(hr)) return AfterCall(hr);
+    connection_.Reset(made->Release());
     connectionOpen_ = true;
     return S_OK;
 }
@@ -155,25 +162,48 @@ HRESULT FtpObject::OpenConnection() {
 HRESULT FtpObject::CloseConnection() {
     if (!connectionOpen_) return S_OK;
     for (InternetHandle* handle : {&connection_, &internet_}) {
-        HRESULT hr = CallPlatform(source::kFtp, ftp_failure::kCloseConnection, [&] { return handle->Close(); });
-        if (FAILED(hr)) return hr;
+        HRESULT hr;
+        if (timeLimit_.Active()) {
+            // A close may wait on the server too (the platform says goodbye).
+            const HINTERNET closing = handle->Release();
+            hr = timeLimit_.CallPlatform(source::kFtp, ftp_failure::kCloseConnection,
+                                         [closing] { return !closing || InternetCloseHandle(closing); });
+        } else {
+            hr = CallPlatform(source::kFtp, ftp_failure::kCloseConnection, [&] { return handle->Close(); });
+        }
+        if (FAILED(hr)) return AfterCall(hr);
     }
     connectionOpen_ = false;
     return S_OK;
+}
+
+HRESULT FtpObject::AfterCall(HRESULT hr) {
+    if (FAILED(hr) && timeLimit_.TakeExpired()) DropConnection();
+    return hr;
+}
+
+void FtpObject::DropConnection() {
+    // The call that ran out of time may still use the handles: it closes
+    // them when it ends.
+    timeLimit_.LetGo({connection_.Release(), internet_.Release()});
+    connectionOpen_ = false;
 }
 
 HRESULT FtpObject::get_Directory(VARIANT* result) {
     if (!result) return E_POINTER;
     VariantInit(result);
     if (!connectionOpen_) return RaiseError(ftp_error::kNoConnection, source::kFtp, message::kNoConnection);
-    char directory[kDirectoryBufferChars] = {};
-    DWORD length = kDirectoryBufferChars;
-    HRESULT hr = CallPlatform(source::kFtp, ftp_failure::kRetrieveDirectory,
-                              [&] { return FtpGetCurrentDirectoryA(connection_.Get(), directory, &length); });
-    if (FAILED(hr)) return hr;
+    // The buffer belongs to the call, which may run on after a time-out.
+    auto directory = std::make_shared<std::array<char, kDirectoryBufferChars>>();
+    const HINTERNET connection = connection_.Get();
+    HRESULT hr = timeLimit_.CallPlatform(source::kFtp, ftp_failure::kRetrieveDirectory, [=] {
+        DWORD length = kDirectoryBufferChars;
+        return FtpGetCurrentDirectoryA(connection, directory->data(), &length);
+    });
+    if (FAILED(hr)) return AfterCall(hr);
     // The buffer was all NUL before the call, so its text ends inside it.
-    directory[kDirectoryBufferChars - 1] = '\0';
-    return TextToVariant(FromAnsi(directory), result);
+    directory->back() = '\0';
+    return TextToVariant(FromAnsi(directory->data()), result);
 }
 
 HRESULT FtpObject::put_Directory(VARIANT* str_directory) {
@@ -182,16 +212,17 @@ HRESULT FtpObject::put_Directory(VARIANT* str_directory) {
     HRESULT hr = VariantToAnsi(str_directory, source::kFtp, directory);
     if (SUCCEEDED(hr)) hr = CheckPlatformText(directory, source::kFtp, ftp_failure::kSetDirectory);
     if (FAILED(hr)) return hr;
-    return CallPlatform(source::kFtp, ftp_failure::kSetDirectory,
-                        [&] { return FtpSetCurrentDirectoryA(connection_.Get(), directory.c_str()); });
+    const HINTERNET connection = connection_.Get();
+    return AfterCall(timeLimit_.CallPlatform(source::kFtp, ftp_failure::kSetDirectory,
+                                             [=] { return FtpSetCurrentDirectoryA(connection, directory.c_str()); }));
 }
 
 HRESULT FtpObject::Files(_FTPFiles** result) {
     if (!result) return E_POINTER;
     *result = nullptr;
     ComPtr<FileCollection> collection;
-    HRESULT hr = ListDirectory(connection_.Get(), collection);
-    if (FAILED(hr)) return hr;
+    HRESULT hr = ListDirectory(timeLimit_, connection_.Get(), collection);
+    if (FAILED(hr)) return AfterCall(hr);
     *result = collection.Detach();
     return S_OK;
 }
@@ -200,35 +231,36 @@ HRESULT FtpObject::GetDirectoryListing(Directory_Listing_Type* lng_listing_type,
     if (!lng_listing_type || !result) return E_POINTER;
     *result = nullptr;
     ComPtr<FileCollection> collection;
-    HRESULT hr = ListDirectory(connection_.Get(), collection);
-    if (FAILED(hr)) return hr;
+    HRESULT hr = ListDirectory(timeLimit_, connection_.Get(), collection);
+    if (FAILED(hr)) return AfterCall(hr);
     return collection->Text(*lng_listing_type, result);
 }
 
 HRESULT FtpObject::CreateDirectory(VARIANT* str_directory_name) {
-    return RunRemoteCommand(RemoteCommand::CreateDirectory, connection_.Get(), str_directory_name);
+    return AfterCall(RunRemoteCommand(RemoteCommand::CreateDirectory, timeLimit_, connection_.Get(), str_directory_name));
 }
 
 HRESULT FtpObject::RemoveDirectory(VARIANT* str_directory_name) {
-    return RunRemoteCommand(RemoteCommand::RemoveDirectory, connection_.Get(), str_directory_name);
+    return AfterCall(RunRemoteCommand(RemoteCommand::RemoveDirectory, timeLimit_, connection_.Get(), str_directory_name));
 }
 
 HRESULT FtpObject::RenameFile(VARIANT* str_old_filename, VARIANT* str_new_filename) {
-    return RunRemoteCommand(RemoteCommand::RenameFile, connection_.Get(), str_old_filename, str_new_filename);
+    return AfterCall(RunRemoteCommand(RemoteCommand::RenameFile, timeLimit_, connection_.Get(), str_old_filename, str_new_filename));
 }
 
 HRESULT FtpObject::DeleteFile(VARIANT* str_remote_path) {
-    return RunRemoteCommand(RemoteCommand::DeleteFile, connection_.Get(), str_remote_path);
+    return AfterCall(RunRemoteCommand(RemoteCommand::DeleteFile, timeLimit_, connection_.Get(), str_remote_path));
 }
 
 HRESULT FtpObject::PutFile(VARIANT* str_local_path, VARIANT* str_remote_path) {
-    return UploadFile(connection_.Get(), str_local_path, str_remote_path, static_cast<DWORD>(transferType_));
+    return AfterCall(
+        UploadFile(timeLimit_, connection_.Get(), str_local_path, str_remote_path, static_cast<DWORD>(transferType_)));
 }
 
 HRESULT FtpObject::GetFile(VARIANT* str_remote_path, VARIANT* str_local_path, VARIANT_BOOL* bool_overwrite) {
     if (!bool_overwrite) return E_POINTER;
-    return DownloadFile(connection_.Get(), str_remote_path, str_local_path, *bool_overwrite,
-                        static_cast<DWORD>(transferType_));
+    return AfterCall(DownloadFile(timeLimit_, connection_.Get(), str_remote_path, str_local_path, *bool_overwrite,
+                                  static_cast<DWORD>(transferType_)));
 }
 
 HRESULT FtpObject::GetDirectory(VARIANT* str_remote_path, VARIANT* str_local_path, VARIANT_BOOL* bool_overwrite,
@@ -243,5 +275,13 @@ HRESULT FtpObject::PutDirectory(VARIANT* str_local_path, VARIANT* str_remote_pat
     if (!str_local_path || !str_remote_path || !bool_traverse_sub_directories) return E_POINTER;
     return UploadTree(*this, treeWalk_, str_local_path, str_remote_path, bool_traverse_sub_directories);
 }
+
+HRESULT FtpObject::get_Timeout(LONG* result) {
+    if (!result) return E_POINTER;
+    *result = timeLimit_.Seconds();
+    return S_OK;
+}
+
+HRESULT FtpObject::put_Timeout(LONG lng_timeout) { return timeLimit_.Set(lng_timeout, source::kFtp); }
 
 }  // namespace quorlin

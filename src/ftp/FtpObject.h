@@ -4,6 +4,7 @@
 
 #include "../component/DispatchObject.h"
 #include "../component/Interfaces.h"
+#include "../component/TimeLimit.h"
 #include "DirectoryTree.h"
 
 #include <optional>
@@ -11,7 +12,7 @@
 
 namespace quorlin {
 
-class FtpObject : public DispatchObject<_FTP> {
+class FtpObject : public DispatchObject<_FTP2, _FTP> {
 public:
     FtpObject();
     ~FtpObject() override;
@@ -51,9 +52,15 @@ public:
     HRESULT STDMETHODCALLTYPE GetFile(VARIANT* str_remote_path, VARIANT* str_local_path,
                                       VARIANT_BOOL* bool_overwrite) override;
     HRESULT STDMETHODCALLTYPE DeleteFile(VARIANT* str_remote_path) override;
+    HRESULT STDMETHODCALLTYPE get_Timeout(LONG* result) override;
+    HRESULT STDMETHODCALLTYPE put_Timeout(LONG lng_timeout) override;
 
 private:
     HRESULT StoreText(const VARIANT* value, std::wstring& field);
+    // After a member failed: a call that ran out of time leaves the
+    // connection closed, its handles let go of on a thread of their own.
+    HRESULT AfterCall(HRESULT hr);
+    void DropConnection();
 
     ComPtr<IDispatch> pageResponse_;
     ComPtr<IDispatch> pageServer_;
@@ -68,6 +75,7 @@ private:
     InternetHandle internet_;
     InternetHandle connection_;
     TreeWalk treeWalk_;
+    TimeLimit timeLimit_;
 };
 
 }  // namespace quorlin

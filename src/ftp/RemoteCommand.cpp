@@ -39,7 +39,7 @@ static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == static_cast<size_t>(Re
 
 }  // namespace
 
-HRESULT RunRemoteCommand(RemoteCommand command, HINTERNET connection, const VARIANT* path,
+HRESULT RunRemoteCommand(RemoteCommand command, TimeLimit& limit, HINTERNET connection, const VARIANT* path,
                          const VARIANT* secondPath) {
     const CommandRow& row = kCommands[static_cast<size_t>(command)];
     std::string first, second;
@@ -48,8 +48,10 @@ HRESULT RunRemoteCommand(RemoteCommand command, HINTERNET connection, const VARI
     if (SUCCEEDED(hr)) hr = CheckPlatformText(first, source::kFtp, row.failure);
     if (SUCCEEDED(hr)) hr = CheckPlatformText(second, source::kFtp, row.failure);
     if (FAILED(hr)) return hr;
-    return CallPlatform(source::kFtp, row.failure,
-                        [&] { return row.call(connection, first.c_str(), second.c_str()); });
+    // The call owns its texts: within a limit it may run on after the member.
+    const auto call = row.call;
+    return limit.CallPlatform(source::kFtp, row.failure,
+                              [=] { return call(connection, first.c_str(), second.c_str()); });
 }
 
 }  // namespace quorlin

@@ -2,6 +2,7 @@
 // WinINet call on one or two paths and raises its own error when it fails.
 #pragma once
 
+#include "../component/TimeLimit.h"
 #include "../platform/WinInetAPI.h"
 #include <oaidl.h>
 
@@ -12,7 +13,8 @@ enum class RemoteCommand { CreateDirectory, RemoveDirectory, RenameFile, DeleteF
 // Converts the paths (both before the call, for a rename), then makes the
 // call on `connection` as it is: a null handle fails inside WinINet and is
 // reported like any other failure. `secondPath` is used by RenameFile only.
-HRESULT RunRemoteCommand(RemoteCommand command, HINTERNET connection, const VARIANT* path,
+// Within an active `limit` the call is made on the worker.
+HRESULT RunRemoteCommand(RemoteCommand command, TimeLimit& limit, HINTERNET connection, const VARIANT* path,
                          const VARIANT* secondPath = nullptr);
 
 }  // namespace quorlin

@@ -30,10 +30,16 @@ bool TemporaryFile::Create(const std::string& folder) {
     return false;  // every name taken: the last error says the file exists
 }
 
-bool TemporaryFile::MoveOver(const std::string& destination) {
-    if (!MoveFileExA(path_.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
+bool TemporaryFile::MoveOver(const std::string& destination, bool replace) {
+    if (!MoveFileExA(path_.c_str(), destination.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0)) return false;
     path_.clear();
     return true;
+}
+
+unsigned long long TemporaryFile::Size() const {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (path_.empty() || !GetFileAttributesExA(path_.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 }  // namespace quorlin

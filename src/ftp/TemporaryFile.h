@@ -19,9 +19,12 @@ public:
     // it cannot be created.
     bool Create(const std::string& folder);
     const std::string& Path() const { return path_; }
-    // Moves the file over `destination` in one step, replacing what is there.
-    // False with the last error set when the move fails; the file stays ours.
-    bool MoveOver(const std::string& destination);
+    // Moves the file to `destination` in one step, replacing what is there
+    // when `replace` says so. False with the last error set when the move
+    // fails; the file stays ours.
+    bool MoveOver(const std::string& destination, bool replace = true);
+    // How many bytes the file holds now (0 when that cannot be read).
+    unsigned long long Size() const;
 
 private:
     std::string path_;

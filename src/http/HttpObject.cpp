@@ -4,7 +4,10 @@
 #include "../component/Text.h"
 #include "../platform/Constants.h"
 #include "PageBody.h"
+#include "PageRetrieval.h"
 #include "ServerAddress.h"
+
+#include <memory>
 
 
 namespace quorlin {
@@ -102,6 +105,7 @@ HRESULT HttpObject::OpenHandles() {
     error = GetLastError();
     connection_.Reset(handle);
     if (!handle) return Fail(http_error::kOpen, message::kHttpOpenServer, operation::kOpenConnection, error);
+    if (timeLimit_.Active()) SetPlatformLimits(connection_.Get());
 
     const std::string path = ToAnsi(path_);
     const DWORD flags = kRequestFlags | (secure_ ? kSecureRequestFlag : 0);
@@ -109,6 +113,7 @@ HRESULT HttpObject::OpenHandles() {
     error = GetLastError();
     request_.Reset(handle);
     if (!handle) return Fail(http_error::kOpen, message::kHttpOpenRequest, operation::kOpenConnection, error);
+    if (timeLimit_.Active()) SetPlatformLimits(request_.Get());
     open_ = true;
     return S_OK;
 }
@@ -123,17 +128,58 @@ HRESULT HttpObject::CloseHandles() {
 }
 
 void HttpObject::DiscardHandles() {
+    // A call that ran out of time may still use the handles: it closes them when it ends.
+    if (timeLimit_.TakeExpired()) timeLimit_.LetGo({request_.Release(), connection_.Release(), internet_.Release()});
     request_.Reset(nullptr);
     connection_.Reset(nullptr);
     internet_.Reset(nullptr);
     open_ = false;
 }
 
+void HttpObject::SetPlatformLimits(HINTERNET handle) {
+    DWORD connect = static_cast<DWORD>(timeLimit_.Seconds()) * 1000;
+    DWORD wait = connect + kPlatformTimeoutSlackMs;
+    InternetSetOptionA(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
+    InternetSetOptionA(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &wait, sizeof wait);
+    InternetSetOptionA(handle, INTERNET_OPTION_SEND_TIMEOUT, &wait, sizeof wait);
+}
+
+HRESULT HttpObject::RetrieveWithin(BSTR* result) {
+    auto retrieval = std::make_shared<PageRetrieval>(request_.Get(), timeLimit_.Seconds());
+    const bool ended = timeLimit_.Run(retrieval);
+    static constexpr PlatformFailure kRows[] = {
+        {http_error::kSendRequest, message::kHttpSendRequest, operation::kGetString},
+        {http_error::kQueryInfo, message::kHttpInformation, operation::kGetString},
+        {http_error::kReadFile, message::kHttpInformation, operation::kGetString},
+    };
+    const PlatformFailure& row = kRows[retrieval->At()];
+    status_ = static_cast<LONG>(retrieval->status.load());
+    if (!ended || retrieval->timedOut) {
+        if (ended) timeLimit_.MarkExpired(retrieval);
+        const HRESULT raised = timeLimit_.RaiseTimeout(source::kHttp, row);
+        DiscardHandles();
+        return raised;
+    }
+    if (!retrieval->succeeded) {
+        const HRESULT raised = RaiseError(row.code, source::kHttp, row.message + retrieval->errorText);
+        DiscardHandles();
+        return raised;
+    }
+    HRESULT hr = CloseHandles();
+    if (FAILED(hr)) return hr;
+    if (!retrieval->body.TakeText(result))
+        return RaisePlatformError(http_error::kReadFile, source::kHttp, message::kHttpInformation, GetLastError(),
+                                  operation::kGetString);
+    return S_OK;
+}
+
 HRESULT HttpObject::GetString(BSTR* result) {
     if (!result) return E_POINTER;
     *result = nullptr;
+    status_ = 0;
     HRESULT hr = OpenHandles();
     if (FAILED(hr)) return hr;
+    if (timeLimit_.Active()) return RetrieveWithin(result);
 
     if (!HttpSendRequestA(request_.Get(), nullptr, 0, nullptr, 0))
         return Fail(http_error::kSendRequest, message::kHttpSendRequest, operation::kGetString, GetLastError());
@@ -141,6 +187,7 @@ HRESULT HttpObject::GetString(BSTR* result) {
     DWORD status = 0, size = sizeof status, index = 0;
     if (!HttpQueryInfoA(request_.Get(), kStatusCodeAsNumber, &status, &size, &index))
         return Fail(http_error::kQueryInfo, message::kHttpInformation, operation::kGetString, GetLastError());
+    status_ = static_cast<LONG>(status);
 
     PageBody body;
     if (!body.Prepare(request_.Get()))
@@ -160,6 +207,20 @@ HRESULT HttpObject::GetString(BSTR* result) {
     if (!body.TakeText(result))
         return RaisePlatformError(http_error::kReadFile, source::kHttp, message::kHttpInformation, GetLastError(),
                                   operation::kGetString);
+    return S_OK;
+}
+
+HRESULT HttpObject::get_Timeout(LONG* result) {
+    if (!result) return E_POINTER;
+    *result = timeLimit_.Seconds();
+    return S_OK;
+}
+
+HRESULT HttpObject::put_Timeout(LONG lng_timeout) { return timeLimit_.Set(lng_timeout, source::kHttp); }
+
+HRESULT HttpObject::get_Status(LONG* result) {
+    if (!result) return E_POINTER;
+    *result = status_;
     return S_OK;
 }
 

@@ -4,12 +4,13 @@
 
 #include "../component/DispatchObject.h"
 #include "../component/Interfaces.h"
+#include "../component/TimeLimit.h"
 
 #include <string>
 
 namespace quorlin {
 
-class HttpObject : public DispatchObject<_HTTP> {
+class HttpObject : public DispatchObject<_HTTP2, _HTTP> {
 public:
     HttpObject();
     ~HttpObject() override;
@@ -21,6 +22,9 @@ public:
     HRESULT STDMETHODCALLTYPE get_Path(VARIANT* result) override;
     HRESULT STDMETHODCALLTYPE get_Version(VARIANT* result) override;
     HRESULT STDMETHODCALLTYPE GetString(BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE get_Timeout(LONG* result) override;
+    HRESULT STDMETHODCALLTYPE put_Timeout(LONG lng_timeout) override;
+    HRESULT STDMETHODCALLTYPE get_Status(LONG* result) override;
 
 private:
     HRESULT OpenHandles();
@@ -30,6 +34,10 @@ private:
     void DiscardHandles();
     // Raises a failed platform call of the retrieval, then lets its handles go.
     HRESULT Fail(HRESULT code, const wchar_t* message, const wchar_t* operation, DWORD systemCode);
+    // The retrieval within a time limit, on the worker.
+    HRESULT RetrieveWithin(BSTR* result);
+    // Sets the platform's own limits on a handle, a little behind ours.
+    void SetPlatformLimits(HINTERNET handle);
 
     std::wstring serverName_;
     std::wstring path_;
@@ -38,6 +46,8 @@ private:
     InternetHandle internet_;
     InternetHandle connection_;
     InternetHandle request_;
+    TimeLimit timeLimit_;
+    LONG status_ = 0;  // of the last GetString; 0 before its status was read
 };
 
 }  // namespace quorlin

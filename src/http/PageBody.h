@@ -36,6 +36,7 @@ public:
     // A chunked body is complete when its coding ends, whatever length the
     // response also claimed.
     bool ShorterThanAnnounced() const { return announced_ && received_ < *announced_; }
+    unsigned long long Received() const { return received_; }
 
     // The bytes as text in the system's ANSI code page; the bytes are freed.
     // False with the last error set when the text finds no memory.

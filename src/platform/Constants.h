@@ -152,6 +152,15 @@ constexpr size_t kLongestUrlPath = 32767;               // the first "/" must st
 constexpr const wchar_t* kHttpScheme = L"http://";
 constexpr const wchar_t* kHttpsScheme = L"https://";
 
+// Time limits.
+constexpr LONG kLongestTimeout = 86400;  // seconds: a day
+constexpr DWORD kUploadPieceBytes = 64 * 1024;  // written per call by an upload within a limit
+// The platform's own receive and send limits are set this much behind ours,
+// so that our clock normally speaks first; a platform failure this close to
+// the limit is taken for its time-out.
+constexpr DWORD kPlatformTimeoutSlackMs = 1000;
+constexpr DWORD kSocketTimedOut = 10060;  // WSAETIMEDOUT, a body read that waited too long
+
 // Error texts.
 constexpr DWORD kExtendedError = 12003;      // ERROR_INTERNET_EXTENDED_ERROR
 constexpr DWORD kFormatFromModuleAndSystem = 0x1800;  // FROM_HMODULE | FROM_SYSTEM

@@ -42,7 +42,9 @@ std::wstring TypeName(ITypeInfo* info, const TYPEDESC& desc) {
     }
 }
 
-void ExpectInterface(ITypeLib* library, UINT index, const wchar_t* interfaceName, const std::vector<Member>& members) {
+// `parent` is the interface it derives from, whose slots come first.
+void ExpectInterface(ITypeLib* library, UINT index, const wchar_t* interfaceName, const std::vector<Member>& members,
+                     const GUID& parent = IID_IDispatch, UINT firstSlot = 7) {
     SCOPED_TRACE(::testing::Message() << "interface " << std::string(interfaceName, interfaceName + wcslen(interfaceName)));
     ComPtr<ITypeInfo> dispatch;
     ASSERT_EQ(S_OK, library->GetTypeInfo(index, &dispatch));
@@ -63,12 +65,12 @@ void ExpectInterface(ITypeLib* library, UINT index, const wchar_t* interfaceName
     EXPECT_EQ(flags | TYPEFLAG_FOLEAUTOMATION, attributes->wTypeFlags);
     info->ReleaseTypeAttr(attributes);
 
-    HREFTYPE parent = 0;
-    ASSERT_EQ(S_OK, info->GetRefTypeOfImplType(0, &parent));
+    HREFTYPE parentType = 0;
+    ASSERT_EQ(S_OK, info->GetRefTypeOfImplType(0, &parentType));
     ComPtr<ITypeInfo> parentInfo;
-    ASSERT_EQ(S_OK, info->GetRefTypeInfo(parent, &parentInfo));
+    ASSERT_EQ(S_OK, info->GetRefTypeInfo(parentType, &parentInfo));
     ASSERT_EQ(S_OK, parentInfo->GetTypeAttr(&attributes));
-    EXPECT_EQ(IID_IDispatch, attributes->guid);
+    EXPECT_EQ(parent, attributes->guid);
     parentInfo->ReleaseTypeAttr(attributes);
 
     for (UINT slot = 0; slot < members.size(); ++slot) {
@@ -82,7 +84,7 @@ void ExpectInterface(ITypeLib* library, UINT index, const wchar_t* interfaceName
         EXPECT_EQ(expectedName, names[0] ? names[0] : L"") << "slot " << slot + 1;
         EXPECT_EQ(member.id, desc->memid) << "slot " << slot + 1;
         EXPECT_EQ(member.kind, desc->invkind) << "slot " << slot + 1;
-        EXPECT_EQ(static_cast<SHORT>((7 + slot) * sizeof(void*)), desc->oVft) << "slot " << slot + 1;
+        EXPECT_EQ(static_cast<SHORT>((firstSlot + slot) * sizeof(void*)), desc->oVft) << "slot " << slot + 1;
         EXPECT_EQ(0, desc->cParamsOpt);
         std::wstring parameters, result;
         for (SHORT p = 0; p < desc->cParams; ++p) {
@@ -115,14 +117,15 @@ void ExpectInterface(ITypeLib* library, UINT index, const wchar_t* interfaceName
 
 constexpr INVOKEKIND M = INVOKE_FUNC, G = INVOKE_PROPERTYGET, P = INVOKE_PROPERTYPUT;
 
-TEST(TypeLibrary, HoldsTheElevenTypesInOrderUnderItsNameAndVersion) {
+// The eleven published types keep their places; the second interfaces follow.
+TEST(TypeLibrary, HoldsTheElevenTypesInOrderAndTheSecondInterfacesBehind) {
     ComPtr<ITypeLib> library = LoadLibraryFromDll();
     ASSERT_TRUE(library);
     const wchar_t* expected[] = {L"_FTP", L"FTP", L"_HTTP", L"HTTP", L"_FTPFile", L"FTPFile",
                                  L"_FTPFiles", L"FTPFiles", L"Directory_Listing_Type", L"Ftp_Transfer_Type",
-                                 L"enum_FileType"};
-    ASSERT_EQ(11u, library->GetTypeInfoCount());
-    for (UINT i = 0; i < 11; ++i) {
+                                 L"enum_FileType", L"_FTP2", L"_HTTP2"};
+    ASSERT_EQ(13u, library->GetTypeInfoCount());
+    for (UINT i = 0; i < 13; ++i) {
         BSTR name = nullptr, help = nullptr;
         ASSERT_EQ(S_OK, library->GetDocumentation(i, &name, &help, nullptr, nullptr));
         EXPECT_EQ(std::wstring(expected[i]), name);
@@ -143,30 +146,34 @@ TEST(TypeLibrary, HoldsTheElevenTypesInOrderUnderItsNameAndVersion) {
     library->ReleaseTLibAttr(attributes);
 }
 
-TEST(TypeLibrary, ClassesAreCreatableWithTheirOneDefaultInterface) {
+// Each class lists its interfaces, the default (the newest) first.
+TEST(TypeLibrary, ClassesAreCreatableWithTheirNewestInterfaceAsDefault) {
     ComPtr<ITypeLib> library = LoadLibraryFromDll();
     ASSERT_TRUE(library);
-    const std::pair<UINT, const wchar_t*> classes[] = {{1, L"_FTP"}, {3, L"_HTTP"}, {5, L"_FTPFile"}, {7, L"_FTPFiles"}};
-    for (auto [index, interfaceName] : classes) {
+    const std::pair<UINT, std::vector<const wchar_t*>> classes[] = {
+        {1, {L"_FTP2", L"_FTP"}}, {3, {L"_HTTP2", L"_HTTP"}}, {5, {L"_FTPFile"}}, {7, {L"_FTPFiles"}}};
+    for (const auto& [index, interfaces] : classes) {
         ComPtr<ITypeInfo> info;
         ASSERT_EQ(S_OK, library->GetTypeInfo(index, &info));
         TYPEATTR* attributes = nullptr;
         ASSERT_EQ(S_OK, info->GetTypeAttr(&attributes));
         EXPECT_EQ(TKIND_COCLASS, attributes->typekind);
         EXPECT_TRUE(attributes->wTypeFlags & TYPEFLAG_FCANCREATE);
-        EXPECT_EQ(1, attributes->cImplTypes);
+        EXPECT_EQ(interfaces.size(), static_cast<size_t>(attributes->cImplTypes));
         info->ReleaseTypeAttr(attributes);
-        INT implFlags = 0;
-        info->GetImplTypeFlags(0, &implFlags);
-        EXPECT_TRUE(implFlags & IMPLTYPEFLAG_FDEFAULT);
-        HREFTYPE ref = 0;
-        ASSERT_EQ(S_OK, info->GetRefTypeOfImplType(0, &ref));
-        ComPtr<ITypeInfo> implemented;
-        ASSERT_EQ(S_OK, info->GetRefTypeInfo(ref, &implemented));
-        BSTR name = nullptr;
-        implemented->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
-        EXPECT_EQ(std::wstring(interfaceName), name);
-        SysFreeString(name);
+        for (UINT i = 0; i < interfaces.size(); ++i) {
+            INT implFlags = 0;
+            info->GetImplTypeFlags(i, &implFlags);
+            EXPECT_EQ(i == 0, (implFlags & IMPLTYPEFLAG_FDEFAULT) != 0);
+            HREFTYPE ref = 0;
+            ASSERT_EQ(S_OK, info->GetRefTypeOfImplType(i, &ref));
+            ComPtr<ITypeInfo> implemented;
+            ASSERT_EQ(S_OK, info->GetRefTypeInfo(ref, &implemented));
+            BSTR name = nullptr;
+            implemented->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+            EXPECT_EQ(std::wstring(interfaces[i]), name);
+            SysFreeString(name);
+        }
     }
 }
 
@@ -269,6 +276,22 @@ TEST(TypeLibrary, HttpAndListingInterfaceMembers) {
         {L"Item", M, 0, L"var_idx:variant=", L"_FTPFile*"},
         {L"NewEnum", M, DISPID_NEWENUM, L"", L"IUnknown"},
     });
+}
+
+// The second interfaces: the first one's slots, then the new members with
+// dispatch identifiers no old member uses.
+TEST(TypeLibrary, SecondInterfacesExtendTheFirst) {
+    ComPtr<ITypeLib> library = LoadLibraryFromDll();
+    ASSERT_TRUE(library);
+    ExpectInterface(library.Get(), 11, L"_FTP2", {
+        {L"Timeout", G, 0x68030010, L"", L"long"},
+        {L"Timeout", P, 0x68030010, L"lng_timeout:long=", L""},
+    }, IID__FTP, 7 + 29);
+    ExpectInterface(library.Get(), 12, L"_HTTP2", {
+        {L"Timeout", G, 0x68030010, L"", L"long"},
+        {L"Timeout", P, 0x68030010, L"lng_timeout:long=", L""},
+        {L"Status", G, 0x68030011, L"", L"long"},
+    }, IID__HTTP, 7 + 5);
 }
 
 }  // namespace

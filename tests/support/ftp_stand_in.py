@@ -9,8 +9,9 @@ password log in; each directory name below the root is a kind of listing:
 and any other directory lists three plain files.
     ftp_stand_in.py PORT"""
 import socket
-import socketserver
 import sys
+
+from scripted_servers import FtpSession, Server
 
 LINE = '-rw-r--r--    1 1000     1000         %d Jan 05 10:00 %s\r\n'
 
@@ -34,18 +35,13 @@ def listing(directory):
     return ''.join(LINE % (i, 'plain%d.txt' % i) for i in range(3)).encode(), False
 
 
-class Session(socketserver.StreamRequestHandler):
-    def reply(self, text):
-        self.wfile.write(text.encode() + b'\r\n')
-
+class Session(FtpSession):
     def handle(self):
         self.directory = '/'
         self.passive = None
         self.active = None
         self.reply('220 stand-in ready')
-        for raw in self.rfile:
-            command, _, argument = raw.decode('latin-1').rstrip('\r\n').partition(' ')
-            command = command.upper()
+        for command, argument in self.commands():
             if command == 'USER':
                 self.reply('331 password please')
             elif command == 'PASS':
@@ -87,11 +83,6 @@ class Session(socketserver.StreamRequestHandler):
         connection.sendall(data)
         connection.close()
         self.reply('426 Connection closed; transfer aborted.' if cut else '226 done')
-
-
-class Server(socketserver.ThreadingTCPServer):
-    allow_reuse_address = True
-    daemon_threads = True
 
 
 if __name__ == '__main__':

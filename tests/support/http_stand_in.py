@@ -9,18 +9,17 @@ import socketserver
 import sys
 import time
 
+from scripted_servers import Server, request_path
+
 BODY = bytes(range(256)) * 400  # 102,400 bytes
 
 
 class Handler(socketserver.BaseRequestHandler):
     def handle(self):
-        request = b''
-        while b'\r\n\r\n' not in request:
-            data = self.request.recv(4096)
-            if not data:
-                return
-            request += data
-        path = request.split(b' ', 2)[1].decode('latin-1')
+        path = request_path(self.request)
+        if path is None:
+            return
+        path = path.decode('latin-1')
         head = b'HTTP/1.1 200 OK\r\nContent-Length: %d\r\nConnection: close\r\n\r\n' % len(BODY)
         if path == '/drop':
             # Half the body, then the connection ends.
@@ -78,11 +77,6 @@ class Handler(socketserver.BaseRequestHandler):
             self.request.shutdown(socket.SHUT_RDWR)
         else:
             self.request.sendall(b'HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n')
-
-
-class Server(socketserver.ThreadingTCPServer):
-    allow_reuse_address = True
-    daemon_threads = True
 
 
 if __name__ == '__main__':

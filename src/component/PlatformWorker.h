@@ -1,0 +1,70 @@
+// A thread of its own for the blocking platform calls of one object, so that
+// the object can stop waiting for a call that does not end. A job that runs
+// on after its caller stopped waiting owns everything it touches; the thread
+// keeps the library loaded until the job and the thread have ended.
+#pragma once
+
+#include "../platform/WinInetAPI.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace quorlin {
+
+// One piece of blocking work, with everything it reads and writes.
+class TimedJob {
+public:
+    virtual ~TimedJob() = default;
+    // Runs on the worker thread.
+    virtual void Run() = 0;
+    // A count that grows while data moves; the caller's clock restarts each time it does.
+    virtual unsigned long long Progress() const { return 0; }
+    // Set when the caller stopped waiting: the job makes no further platform
+    // call (a handle it was given may have gone to someone else).
+    bool Abandoned() const { return abandoned_.load(); }
+    void Abandon() { abandoned_ = true; }
+
+    // Takes the handles that the caller lets go of after it stopped waiting:
+    // they are closed, in this order, when the job has ended, never while its
+    // platform call may still use them (the platform frees what a handle
+    // holds when it is closed under a running call).
+    void Adopt(std::vector<HINTERNET> handles);
+    // Called by the worker once Run returned.
+    void End();
+
+private:
+    std::atomic<bool> abandoned_{false};
+    std::mutex lock_;
+    bool ended_ = false;
+    std::vector<HINTERNET> adopted_;
+};
+
+class PlatformWorker {
+public:
+    // A new worker thread, or null when none can be started.
+    static std::unique_ptr<PlatformWorker> Start();
+    PlatformWorker(const PlatformWorker&) = delete;
+    PlatformWorker& operator=(const PlatformWorker&) = delete;
+    // An idle thread ends at once; a busy one when its job ends.
+    ~PlatformWorker();
+
+    // Runs `job` on the thread and waits until it ends (true) or until
+    // `seconds` pass in which its progress did not move (false: the job is
+    // abandoned and this worker takes no further job).
+    bool Run(const std::shared_ptr<TimedJob>& job, LONG seconds);
+    // Hands `job` to the thread without waiting for it.
+    void Hand(const std::shared_ptr<TimedJob>& job);
+    // Runs `job` on a thread of its own that ends with it; here when no
+    // thread can be had.
+    static void RunDetached(const std::shared_ptr<TimedJob>& job);
+
+    struct Shared;
+
+private:
+    explicit PlatformWorker(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
+    std::shared_ptr<Shared> shared_;
+};
+
+}  // namespace quorlin

@@ -1,0 +1,77 @@
+// With a time limit set, every member against the real servers does what it
+// does without one: the same files, the same errors and texts.
+#include "RemoteWorkspace.h"
+
+namespace {
+
+class TimedOperations : public RemoteWorkspace {
+protected:
+    void SetUp() override {
+        RemoteWorkspace::SetUp();
+        ComPtr<_FTP2> ftp;
+        ASSERT_EQ(S_OK, ftp_.As(&ftp));
+        ASSERT_EQ(S_OK, ftp->put_Timeout(60));
+    }
+};
+
+std::string Binary(size_t size) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+    return bytes;
+}
+
+TEST_P(TimedOperations, TransfersCommandsListingsAndTreesWorkAsWithoutALimit) {
+    SetTransferType(2);
+    const std::string content = Binary(3 << 20);
+    ASSERT_TRUE(WriteBytes(LocalFile(L"source.bin"), content));
+    ASSERT_EQ(S_OK, PutFile(LocalFile(L"source.bin"), L"stored.bin"));
+    EXPECT_EQ(content, ReadBytes(RemoteFile(L"stored.bin")).value_or(""));
+    // A new file, a replaced one, and one that may not be replaced.
+    ASSERT_EQ(S_OK, GetFile(L"stored.bin", LocalFile(L"new.bin"), VARIANT_FALSE));
+    EXPECT_EQ(content, ReadBytes(LocalFile(L"new.bin")).value_or(""));
+    ASSERT_TRUE(WriteBytes(LocalFile(L"old.bin"), "old"));
+    ASSERT_EQ(S_OK, GetFile(L"stored.bin", LocalFile(L"old.bin"), VARIANT_TRUE));
+    EXPECT_EQ(content, ReadBytes(LocalFile(L"old.bin")).value_or(""));
+    ASSERT_TRUE(WriteBytes(LocalFile(L"keep.bin"), "keep"));
+    ExpectRaised(static_cast<HRESULT>(0x80040208), GetFile(L"stored.bin", LocalFile(L"keep.bin"), VARIANT_FALSE),
+                 L"Error getting file from the remote server.", L"GetFile error code: 80 ");
+    EXPECT_EQ("keep", ReadBytes(LocalFile(L"keep.bin")).value_or(""));
+    // The server's refusals, with its reply as the text.
+    ExpectRaised(static_cast<HRESULT>(0x80040208), GetFile(L"missing.bin", LocalFile(L"old.bin"), VARIANT_TRUE),
+                 L"Error getting file from the remote server.", L"5");
+    EXPECT_EQ(content, ReadBytes(LocalFile(L"old.bin")).value_or("")) << "kept after a refused download";
+    ExpectRaised(static_cast<HRESULT>(0x80040207), PutFile(LocalFile(L"source.bin"), L"no-such-folder/x.bin"),
+                 L"Error putting file to remote server.", L"5");
+    ExpectRaised(static_cast<HRESULT>(0x80040207), PutFile(LocalFile(L"missing.bin"), L"x.bin"),
+                 L"Error putting file to remote server.", L"PutFile error code: 2 ");
+    EXPECT_EQ(S_OK, CreateDirectory(L"made"));
+    EXPECT_EQ(S_OK, RenameFile(L"made", L"renamed"));
+    EXPECT_EQ(S_OK, RemoveDirectory(L"renamed"));
+    ExpectRaised(static_cast<HRESULT>(0x80040209), DeleteFile(L"missing.bin"),
+                 L"Error deleting file from the remote server.", L"5");
+    EXPECT_EQ(S_OK, DeleteFile(L"stored.bin"));
+
+    // A tree up and down, and its listing.
+    ASSERT_TRUE(::CreateDirectoryW(LocalFile(L"tree").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(LocalFile(L"tree\\inner").c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(LocalFile(L"tree\\a.txt"), "a"));
+    ASSERT_TRUE(WriteBytes(LocalFile(L"tree\\inner\\b.txt"), "b"));
+    ASSERT_EQ(S_OK, CreateDirectory(L"up"));
+    const std::wstring here = Directory();
+    TextArgument treeLocal(LocalFile(L"tree")), treeRemote(here + (here.back() == L'/' ? L"" : L"/") + L"up"),
+        down(LocalFile(L"down"));
+    VARIANT_BOOL yes = VARIANT_TRUE;
+    ASSERT_EQ(S_OK, ftp_->PutDirectory(&treeLocal, &treeRemote, &yes));
+    ASSERT_EQ(S_OK, ftp_->GetDirectory(&treeRemote, &down, &yes, &yes));
+    EXPECT_EQ("b", ReadBytes(LocalFile(L"down\\inner\\b.txt")).value_or(""));
+    ASSERT_EQ(S_OK, SetDirectory(L"up"));
+    ComPtr<_FTPFiles> files;
+    ASSERT_EQ(S_OK, ftp_->Files(&files));
+    LONG count = 0;
+    files->Count(&count);
+    EXPECT_EQ(2, count);
+}
+
+INSTANTIATE_FOR_EVERY_SERVER(TimedOperations);
+
+}  // namespace
