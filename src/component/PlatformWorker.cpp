@@ -85,7 +85,11 @@ void TimedJob::Adopt(std::vector<HINTERNET> handles) {
             return;
         }
     }
-    PlatformWorker::RunDetached(std::make_shared<HandleCloser>(std::move(handles)));
+    PlatformWorker::CloseDetached(std::move(handles));
+}
+
+void PlatformWorker::CloseDetached(std::vector<HINTERNET> handles) {
+    RunDetached(std::make_shared<HandleCloser>(std::move(handles)));
 }
 
 void TimedJob::End() {

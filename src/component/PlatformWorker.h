@@ -59,6 +59,8 @@ public:
     // Runs `job` on a thread of its own that ends with it; here when no
     // thread can be had.
     static void RunDetached(const std::shared_ptr<TimedJob>& job);
+    // Closes `handles`, in this order, on a thread of its own: a close may wait on the server.
+    static void CloseDetached(std::vector<HINTERNET> handles);
 
     struct Shared;
 

@@ -39,13 +39,7 @@ HRESULT TimeLimit::CallPlatform(const wchar_t* source, const PlatformFailure& fa
 
 void TimeLimit::LetGo(std::vector<HINTERNET> handles) {
     if (expiredJob_) expiredJob_->Adopt(std::move(handles));
-    else PlatformWorker::RunDetached(std::make_shared<PlatformCallJob>(
-             [handles](const TimedJob&) {
-                 for (HINTERNET handle : handles)
-                     if (handle) InternetCloseHandle(handle);
-                 return true;
-             },
-             L""));
+    else PlatformWorker::CloseDetached(std::move(handles));
     expiredJob_.reset();
 }
 
