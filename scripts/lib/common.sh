@@ -13,6 +13,9 @@ export WINEPREFIX=$OUT/wineprefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export no_proxy=127.0.0.1,localhost
+# Wine reads the host's file names in the locale's character set: UTF-8, so that
+# names in any language reach the servers' folders unchanged.
+export LC_ALL=C.UTF-8
 unset http_proxy https_proxy ftp_proxy HTTP_PROXY HTTPS_PROXY FTP_PROXY || true
 WINE=/usr/lib/wine/wine64   # runs 64-bit programs
 WINE32=/usr/lib/wine/wine   # runs 32-bit programs in the WoW64 prefix
@@ -43,6 +46,16 @@ system_tool() {  # arch tool.exe
     if [ "$1" = i686 ]; then printf 'C:\\windows\\syswow64\\%s' "$2"; else printf '%s' "$2"; fi
 }
 
+# A Japanese UTF-8 locale of our own (LOCPATH=$LOCALES): Wine takes code page
+# 932 from LC_ALL=ja_JP.UTF-8, and reads host file names in UTF-8 only when
+# the C library has that locale.
+LOCALES=$DEPS/locale
+make_japanese_locale() {
+    [ -d "$LOCALES/ja_JP.UTF-8" ] && return
+    mkdir -p "$LOCALES"
+    localedef -i ja_JP -f UTF-8 "$LOCALES/ja_JP.UTF-8" 2>/dev/null || [ -d "$LOCALES/ja_JP.UTF-8" ]
+}
+
 install_deps() {
     local need=()
     command -v cmake >/dev/null || need+=(cmake)
@@ -57,6 +70,7 @@ install_deps() {
     [ -x /usr/sbin/nginx ] || need+=(nginx)
     command -v openssl >/dev/null || need+=(openssl)
     command -v make >/dev/null || need+=(make)
+    [ -f /usr/share/i18n/locales/ja_JP ] || need+=(locales)
     for lib in libhiredis0.14 libmemcached11 libmemcachedutil2 libsodium23 libpcre2-posix3; do
         dpkg -s $lib >/dev/null 2>&1 || need+=($lib)
     done

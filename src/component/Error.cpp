@@ -2,6 +2,7 @@
 
 #include "../platform/Constants.h"
 #include "../platform/WinInetAPI.h"
+#include "CodePageText.h"
 #include "Owners.h"
 #include "Text.h"
 
@@ -26,7 +27,9 @@ std::wstring BuildErrorText(DWORD code, const std::wstring& operationName) {
         DWORD length = kErrorTextBufferChars;
         // A response that does not fit leaves the text above in place.
         if (InternetGetLastResponseInfoA(&serverError, buffer.data(), &length)) {
-            text = FromAnsi(buffer.data());
+            buffer.back() = '\0';
+            // The reply echoes names in the code page the connection uses for them.
+            text = CodePageText(ReplyTextScope::Current()).Decode(buffer.data());
         }
     }
     return text;

@@ -54,6 +54,7 @@ DWORD WINAPI WorkerLoop(void* parameter) {
             // Nothing a job throws may end the thread: its results stay at
             // their defaults, which say it failed.
             Guarded(nullptr, nullptr, [&] {
+                const ReplyTextScope replies(job->ReplyCodePage());
                 job->Run();
                 return S_OK;
             });

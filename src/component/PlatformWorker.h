@@ -5,6 +5,7 @@
 #pragma once
 
 #include "../platform/WinInetAPI.h"
+#include "CodePageText.h"
 
 #include <atomic>
 #include <memory>
@@ -33,9 +34,13 @@ public:
     void Adopt(std::vector<HINTERNET> handles);
     // Called by the worker once Run returned.
     void End();
+    // The code page of the server's replies where the job was made: the
+    // worker reads them in it too.
+    UINT ReplyCodePage() const { return replyCodePage_; }
 
 private:
     std::atomic<bool> abandoned_{false};
+    const UINT replyCodePage_ = ReplyTextScope::Current();
     std::mutex lock_;
     bool ended_ = false;
     std::vector<HINTERNET> adopted_;

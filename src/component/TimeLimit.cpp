@@ -45,9 +45,10 @@ void TimeLimit::LetGo(std::vector<HINTERNET> handles) {
 
 HRESULT TimeLimit::CallPlatform(const wchar_t* source, const PlatformFailure& failure,
                                 const std::shared_ptr<PlatformCallJob>& job) {
-    if (!Run(job)) return RaiseTimeout(source, failure);
+    if (!Active()) job->Run();
+    else if (!Run(job)) return RaiseTimeout(source, failure);
     if (job->succeeded) return S_OK;
-    if (job->error == ERROR_INTERNET_TIMEOUT) MarkExpired(job);
+    if (Active() && job->error == ERROR_INTERNET_TIMEOUT) MarkExpired(job);
     return RaiseError(failure.code, source, failure.message + job->errorText);
 }
 

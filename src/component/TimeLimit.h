@@ -50,7 +50,8 @@ public:
     // CallPlatform within the limit: `call` runs on the worker when the limit
     // is active, so it must own what it touches (capture by value).
     HRESULT CallPlatform(const wchar_t* source, const PlatformFailure& failure, std::function<bool()> call);
-    // The same for a job of the caller's making, which then holds the outcome.
+    // The same for a job of the caller's making, which then holds the outcome;
+    // without a limit it runs here.
     HRESULT CallPlatform(const wchar_t* source, const PlatformFailure& failure,
                          const std::shared_ptr<PlatformCallJob>& job);
 

@@ -99,18 +99,19 @@ private:
 
 }  // namespace
 
-HRESULT ListDirectory(TimeLimit& limit, HINTERNET connection, ComPtr<FileCollection>& collection) {
+HRESULT ListDirectory(TimeLimit& limit, const CodePageText& names, HINTERNET connection,
+                      ComPtr<FileCollection>& collection) {
     collection.Reset();
     ComPtr<FileCollection> filled = TakeNew<FileCollection>(new WithBoundary<FileCollection>());
     ListingOutcome outcome;
     if (!limit.Active()) {
-        ReadListing(connection, [&](const WIN32_FIND_DATAA& record) { filled->Add(record); }, [] { return true; },
+        ReadListing(connection, [&](const WIN32_FIND_DATAA& record) { filled->Add(record, names); }, [] { return true; },
                     false, outcome);
     } else {
         auto job = std::make_shared<ListingJob>(connection);
         if (!limit.Run(job)) return limit.RaiseTimeout(source::kFtp, ftp_failure::kListing);
         if (!job->finished) return RaiseError(E_OUTOFMEMORY, source::kFtp, message::kOutOfMemory);
-        for (const WIN32_FIND_DATAA& record : job->records) filled->Add(record);
+        for (const WIN32_FIND_DATAA& record : job->records) filled->Add(record, names);
         outcome = job->outcome;
         if (outcome.code == ERROR_INTERNET_TIMEOUT) limit.MarkExpired(job);
     }

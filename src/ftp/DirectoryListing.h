@@ -7,11 +7,13 @@
 
 namespace quorlin {
 
-// Lists the connection's current remote directory, one entry per record the
+// Lists the connection's current remote directory, its names read in
+// `names`' code page, one entry per record the
 // server delivers, in its order. An empty directory gives an empty
 // collection. The find handle is closed on every path. Within an active
 // `limit` the whole listing is read on the worker and the collection filled
 // here afterwards.
-HRESULT ListDirectory(TimeLimit& limit, HINTERNET connection, ComPtr<FileCollection>& collection);
+HRESULT ListDirectory(TimeLimit& limit, const CodePageText& names, HINTERNET connection,
+                      ComPtr<FileCollection>& collection);
 
 }  // namespace quorlin

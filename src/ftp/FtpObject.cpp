@@ -156,6 +156,22 @@ HRESULT FtpObject::OpenConnection() {
     if (FAILED(hr)) return AfterCall(hr);
     connection_.Reset(made->Release());
     connectionOpen_ = true;
+    return AnnounceUtf8();
+}
+
+HRESULT FtpObject::AnnounceUtf8() {
+    if (names_.CodePage() != CP_UTF8 || !connectionOpen_) return S_OK;
+    const HINTERNET connection = connection_.Get();
+    const HRESULT hr = timeLimit_.CallPlatform(source::kFtp, ftp_failure::kOpenConnection, [=] {
+        return FtpCommandA(connection, FALSE, static_cast<DWORD>(kTransferAscii), kUtf8OnCommand, 0, nullptr);
+    });
+    if (SUCCEEDED(hr)) return S_OK;
+    // A server that does not answer in time leaves no connection to use.
+    if (timeLimit_.TakeExpired()) {
+        DropConnection();
+        return hr;
+    }
+    SetErrorInfo(0, nullptr);
     return S_OK;
 }
 
@@ -203,15 +219,15 @@ HRESULT FtpObject::get_Directory(VARIANT* result) {
     if (FAILED(hr)) return AfterCall(hr);
     // The buffer was all NUL before the call, so its text ends inside it.
     directory->back() = '\0';
-    return TextToVariant(FromAnsi(directory->data()), result);
+    return TextToVariant(names_.Decode(directory->data()), result);
 }
 
 HRESULT FtpObject::put_Directory(VARIANT* str_directory) {
     if (!connectionOpen_) return RaiseError(ftp_error::kNoConnection, source::kFtp, message::kNoConnection);
     std::string directory;
-    HRESULT hr = VariantToAnsi(str_directory, source::kFtp, directory);
-    if (SUCCEEDED(hr)) hr = CheckPlatformText(directory, source::kFtp, ftp_failure::kSetDirectory);
+    const HRESULT hr = RemoteTextFromVariant(names_, str_directory, source::kFtp, ftp_failure::kSetDirectory, directory);
     if (FAILED(hr)) return hr;
+    const ReplyTextScope replies(names_.CodePage());
     const HINTERNET connection = connection_.Get();
     return AfterCall(timeLimit_.CallPlatform(source::kFtp, ftp_failure::kSetDirectory,
                                              [=] { return FtpSetCurrentDirectoryA(connection, directory.c_str()); }));
@@ -221,7 +237,8 @@ HRESULT FtpObject::Files(_FTPFiles** result) {
     if (!result) return E_POINTER;
     *result = nullptr;
     ComPtr<FileCollection> collection;
-    HRESULT hr = ListDirectory(timeLimit_, connection_.Get(), collection);
+    const ReplyTextScope replies(names_.CodePage());
+    HRESULT hr = ListDirectory(timeLimit_, names_, connection_.Get(), collection);
     if (FAILED(hr)) return AfterCall(hr);
     *result = collection.Detach();
     return S_OK;
@@ -231,36 +248,42 @@ HRESULT FtpObject::GetDirectoryListing(Directory_Listing_Type* lng_listing_type,
     if (!lng_listing_type || !result) return E_POINTER;
     *result = nullptr;
     ComPtr<FileCollection> collection;
-    HRESULT hr = ListDirectory(timeLimit_, connection_.Get(), collection);
+    const ReplyTextScope replies(names_.CodePage());
+    HRESULT hr = ListDirectory(timeLimit_, names_, connection_.Get(), collection);
     if (FAILED(hr)) return AfterCall(hr);
     return collection->Text(*lng_listing_type, result);
 }
 
+HRESULT FtpObject::Command(RemoteCommand command, const VARIANT* path, const VARIANT* secondPath) {
+    const ReplyTextScope replies(names_.CodePage());
+    return AfterCall(RunRemoteCommand(command, timeLimit_, names_, connection_.Get(), path, secondPath));
+}
+
 HRESULT FtpObject::CreateDirectory(VARIANT* str_directory_name) {
-    return AfterCall(RunRemoteCommand(RemoteCommand::CreateDirectory, timeLimit_, connection_.Get(), str_directory_name));
+    return Command(RemoteCommand::CreateDirectory, str_directory_name);
 }
 
 HRESULT FtpObject::RemoveDirectory(VARIANT* str_directory_name) {
-    return AfterCall(RunRemoteCommand(RemoteCommand::RemoveDirectory, timeLimit_, connection_.Get(), str_directory_name));
+    return Command(RemoteCommand::RemoveDirectory, str_directory_name);
 }
 
 HRESULT FtpObject::RenameFile(VARIANT* str_old_filename, VARIANT* str_new_filename) {
-    return AfterCall(RunRemoteCommand(RemoteCommand::RenameFile, timeLimit_, connection_.Get(), str_old_filename, str_new_filename));
+    return Command(RemoteCommand::RenameFile, str_old_filename, str_new_filename);
 }
 
-HRESULT FtpObject::DeleteFile(VARIANT* str_remote_path) {
-    return AfterCall(RunRemoteCommand(RemoteCommand::DeleteFile, timeLimit_, connection_.Get(), str_remote_path));
-}
+HRESULT FtpObject::DeleteFile(VARIANT* str_remote_path) { return Command(RemoteCommand::DeleteFile, str_remote_path); }
 
 HRESULT FtpObject::PutFile(VARIANT* str_local_path, VARIANT* str_remote_path) {
-    return AfterCall(
-        UploadFile(timeLimit_, connection_.Get(), str_local_path, str_remote_path, static_cast<DWORD>(transferType_)));
+    const ReplyTextScope replies(names_.CodePage());
+    return AfterCall(UploadFile(timeLimit_, names_, connection_.Get(), str_local_path, str_remote_path,
+                                static_cast<DWORD>(transferType_)));
 }
 
 HRESULT FtpObject::GetFile(VARIANT* str_remote_path, VARIANT* str_local_path, VARIANT_BOOL* bool_overwrite) {
     if (!bool_overwrite) return E_POINTER;
-    return AfterCall(DownloadFile(timeLimit_, connection_.Get(), str_remote_path, str_local_path, *bool_overwrite,
-                                  static_cast<DWORD>(transferType_)));
+    const ReplyTextScope replies(names_.CodePage());
+    return AfterCall(DownloadFile(timeLimit_, names_, connection_.Get(), str_remote_path, str_local_path,
+                                  *bool_overwrite, static_cast<DWORD>(transferType_)));
 }
 
 HRESULT FtpObject::GetDirectory(VARIANT* str_remote_path, VARIANT* str_local_path, VARIANT_BOOL* bool_overwrite,
@@ -283,5 +306,19 @@ HRESULT FtpObject::get_Timeout(LONG* result) {
 }
 
 HRESULT FtpObject::put_Timeout(LONG lng_timeout) { return timeLimit_.Set(lng_timeout, source::kFtp); }
+
+HRESULT FtpObject::get_CodePage(LONG* result) {
+    if (!result) return E_POINTER;
+    *result = static_cast<LONG>(names_.CodePage());
+    return S_OK;
+}
+
+HRESULT FtpObject::put_CodePage(LONG lng_code_page) {
+    if (!CodePageText::Allowed(lng_code_page))
+        return RaiseError(runtime_error::kInvalidProcedureCall, source::kFtp, message::kInvalidProcedureCall);
+    const bool announce = names_.CodePage() != CP_UTF8;
+    names_ = CodePageText(static_cast<UINT>(lng_code_page));
+    return announce ? AnnounceUtf8() : S_OK;
+}
 
 }  // namespace quorlin

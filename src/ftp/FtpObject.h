@@ -2,10 +2,12 @@
 // closing of its WinINet connection, and the operations on that connection.
 #pragma once
 
+#include "../component/CodePageText.h"
 #include "../component/DispatchObject.h"
 #include "../component/Interfaces.h"
 #include "../component/TimeLimit.h"
 #include "DirectoryTree.h"
+#include "RemoteCommand.h"
 
 #include <optional>
 #include <string>
@@ -54,6 +56,8 @@ public:
     HRESULT STDMETHODCALLTYPE DeleteFile(VARIANT* str_remote_path) override;
     HRESULT STDMETHODCALLTYPE get_Timeout(LONG* result) override;
     HRESULT STDMETHODCALLTYPE put_Timeout(LONG lng_timeout) override;
+    HRESULT STDMETHODCALLTYPE get_CodePage(LONG* result) override;
+    HRESULT STDMETHODCALLTYPE put_CodePage(LONG lng_code_page) override;
 
 private:
     HRESULT StoreText(const VARIANT* value, std::wstring& field);
@@ -61,6 +65,10 @@ private:
     // connection closed, its handles let go of on a thread of their own.
     HRESULT AfterCall(HRESULT hr);
     void DropConnection();
+    // Asks the server to take and send names as UTF-8 when the names' code
+    // page is UTF-8. A refusal changes nothing: many servers always do.
+    HRESULT AnnounceUtf8();
+    HRESULT Command(RemoteCommand command, const VARIANT* path, const VARIANT* secondPath = nullptr);
 
     ComPtr<IDispatch> pageResponse_;
     ComPtr<IDispatch> pageServer_;
@@ -76,6 +84,7 @@ private:
     InternetHandle connection_;
     TreeWalk treeWalk_;
     TimeLimit timeLimit_;
+    CodePageText names_;  // the code page of remote names
 };
 
 }  // namespace quorlin

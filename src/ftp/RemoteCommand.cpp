@@ -1,5 +1,6 @@
 #include "RemoteCommand.h"
 
+#include "../component/CodePageText.h"
 #include "../component/Error.h"
 #include "../component/Text.h"
 #include "../platform/Constants.h"
@@ -39,14 +40,15 @@ static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == static_cast<size_t>(Re
 
 }  // namespace
 
-HRESULT RunRemoteCommand(RemoteCommand command, TimeLimit& limit, HINTERNET connection, const VARIANT* path,
-                         const VARIANT* secondPath) {
+HRESULT RunRemoteCommand(RemoteCommand command, TimeLimit& limit, const CodePageText& names, HINTERNET connection,
+                         const VARIANT* path, const VARIANT* secondPath) {
     const CommandRow& row = kCommands[static_cast<size_t>(command)];
+    std::wstring firstText, secondText;
+    HRESULT hr = VariantToText(path, source::kFtp, firstText);
+    if (SUCCEEDED(hr) && row.takesTwoPaths) hr = VariantToText(secondPath, source::kFtp, secondText);
     std::string first, second;
-    HRESULT hr = VariantToAnsi(path, source::kFtp, first);
-    if (SUCCEEDED(hr) && row.takesTwoPaths) hr = VariantToAnsi(secondPath, source::kFtp, second);
-    if (SUCCEEDED(hr)) hr = CheckPlatformText(first, source::kFtp, row.failure);
-    if (SUCCEEDED(hr)) hr = CheckPlatformText(second, source::kFtp, row.failure);
+    if (SUCCEEDED(hr)) hr = RemoteText(names, firstText, source::kFtp, row.failure, first);
+    if (SUCCEEDED(hr)) hr = RemoteText(names, secondText, source::kFtp, row.failure, second);
     if (FAILED(hr)) return hr;
     // The call owns its texts: within a limit it may run on after the member.
     const auto call = row.call;

@@ -2,6 +2,7 @@
 // WinINet call on one or two paths and raises its own error when it fails.
 #pragma once
 
+#include "../component/CodePageText.h"
 #include "../component/TimeLimit.h"
 #include "../platform/WinInetAPI.h"
 #include <oaidl.h>
@@ -10,11 +11,12 @@ namespace quorlin {
 
 enum class RemoteCommand { CreateDirectory, RemoveDirectory, RenameFile, DeleteFile };
 
-// Converts the paths (both before the call, for a rename), then makes the
+// Converts the paths into `names`' code page (both before the call, for a
+// rename), then makes the
 // call on `connection` as it is: a null handle fails inside WinINet and is
 // reported like any other failure. `secondPath` is used by RenameFile only.
 // Within an active `limit` the call is made on the worker.
-HRESULT RunRemoteCommand(RemoteCommand command, TimeLimit& limit, HINTERNET connection, const VARIANT* path,
-                         const VARIANT* secondPath = nullptr);
+HRESULT RunRemoteCommand(RemoteCommand command, TimeLimit& limit, const CodePageText& names, HINTERNET connection,
+                         const VARIANT* path, const VARIANT* secondPath = nullptr);
 
 }  // namespace quorlin

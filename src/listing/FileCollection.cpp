@@ -11,12 +11,12 @@
 namespace quorlin {
 namespace {
 
-// The entry name: cFileName up to its first NUL, read in the ANSI code page.
-std::wstring EntryName(const WIN32_FIND_DATAA& record) {
+// The entry name: cFileName up to its first NUL, read in the names' code page.
+std::wstring EntryName(const WIN32_FIND_DATAA& record, const CodePageText& names) {
     const char* name = record.cFileName;
     const void* end = std::memchr(name, '\0', kFileNameChars);
     const size_t length = end ? static_cast<size_t>(static_cast<const char*>(end) - name) : kFileNameChars;
-    return FromAnsi(name, length);
+    return names.Decode(std::string_view(name, length));
 }
 
 bool Shown(const FileEntry& entry, LONG flags) {
@@ -118,7 +118,7 @@ HRESULT FileCollection::AddEntry(const WIN32_FIND_DATAA* record, _FTPFile** entr
     if (!record) return E_POINTER;
     if (entry) *entry = nullptr;
     return Guarded(ErrorSource(), nullptr, [&] {
-        Add(*record, entry);
+        Add(*record, CodePageText(), entry);
         return S_OK;
     });
 }
@@ -129,13 +129,13 @@ HRESULT FileCollection::ListingText(LONG flags, BSTR* text) {
     return Guarded(ErrorSource(), nullptr, [&] { return Text(flags, text); });
 }
 
-void FileCollection::Add(const WIN32_FIND_DATAA& record, _FTPFile** entry) {
+void FileCollection::Add(const WIN32_FIND_DATAA& record, const CodePageText& names, _FTPFile** entry) {
     ++entryCounter_;
     EnsureCreated();
     ComPtr<FileEntry> added = TakeNew<FileEntry>(new WithBoundary<FileEntry>());
 
     EntryFields fields;
-    fields.name = EntryName(record);
+    fields.name = EntryName(record, names);
     fields.fileType = (record.dwFileAttributes & kDirectoryAttribute) ? kFileTypeDirectory : kFileTypeFile;
     // The size modulo 2^32 as a signed number: sizes from 2 GiB show negative,
     // and 4 GiB or more wrap round again rather than fail the listing.

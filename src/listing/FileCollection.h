@@ -3,6 +3,7 @@
 // listing fills it through its internal side.
 #pragma once
 
+#include "../component/CodePageText.h"
 #include "../component/DispatchObject.h"
 #include "../component/Interfaces.h"
 #include "EntryEnumerator.h"
@@ -32,8 +33,9 @@ public:
     HRESULT STDMETHODCALLTYPE ListingText(LONG flags, BSTR* text) override;
 
     // The same for the listing itself, inside a member's boundary: running
-    // out of memory throws, so that the member raises its own error.
-    void Add(const WIN32_FIND_DATAA& record, _FTPFile** entry = nullptr);
+    // out of memory throws, so that the member raises its own error. The
+    // record's name is read in `names`' code page.
+    void Add(const WIN32_FIND_DATAA& record, const CodePageText& names = CodePageText(), _FTPFile** entry = nullptr);
     HRESULT Text(LONG flags, BSTR* text);
 
 private:

@@ -134,6 +134,8 @@ constexpr LONG kTransferAscii = 1;           // FTP_TRANSFER_TYPE_ASCII
 constexpr LONG kTransferBinary = 2;          // FTP_TRANSFER_TYPE_BINARY
 constexpr DWORD kOpenTypePreconfig = 0;      // INTERNET_OPEN_TYPE_PRECONFIG
 constexpr DWORD kServiceFtp = 1;             // INTERNET_SERVICE_FTP
+// Asks the server to take and send names as UTF-8 (RFC 2640).
+constexpr const char* kUtf8OnCommand = "OPTS UTF8 ON";
 
 // HTTP object settings.
 constexpr const char* kHttpAgent = "Quorlin.HTTP";
@@ -194,7 +196,7 @@ constexpr const wchar_t* kLocalSeparator = L"\\";
 
 // Local files written by downloads.
 constexpr DWORD kLocalFileAttributes = FILE_ATTRIBUTE_NORMAL;
-constexpr const char* kTemporaryFilePrefix = "qrl";
+constexpr const wchar_t* kTemporaryFilePrefix = L"qrl";
 constexpr DWORD kTemporaryFileAttempts = 64;
 
 }  // namespace quorlin

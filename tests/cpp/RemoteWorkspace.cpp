@@ -8,6 +8,9 @@ void RemoteWorkspace::SetUp() {
     // A parameterized test's name ends in "/<instance>"; the folder takes the part before it.
     std::string testName = test->name();
     std::string name = testName.substr(0, testName.find('/')) + "-" + ServerModeName(GetParam());
+    // A second run in the same folders (under another code page) tags its own.
+    const std::wstring tag = EnvText("QUORLIN_WORKSPACE_TAG");
+    if (!tag.empty()) name += "-" + std::string(tag.begin(), tag.end());
     name_.assign(name.begin(), name.end());
     loginDirectory_ = Directory();
     ASSERT_EQ(S_OK, CreateDirectory(name_)) << "leftover from an earlier run?";

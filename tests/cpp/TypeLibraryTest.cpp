@@ -286,6 +286,8 @@ TEST(TypeLibrary, SecondInterfacesExtendTheFirst) {
     ExpectInterface(library.Get(), 11, L"_FTP2", {
         {L"Timeout", G, 0x68030010, L"", L"long"},
         {L"Timeout", P, 0x68030010, L"lng_timeout:long=", L""},
+        {L"CodePage", G, 0x68030011, L"", L"long"},
+        {L"CodePage", P, 0x68030011, L"lng_code_page:long=", L""},
     }, IID__FTP, 7 + 29);
     ExpectInterface(library.Get(), 12, L"_HTTP2", {
         {L"Timeout", G, 0x68030010, L"", L"long"},

@@ -6,6 +6,8 @@ password log in; each directory name below the root is a kind of listing:
     /garbage   binary garbage lines between good lines
     /long      a name of 300 bytes beside a short one
     /many      60 plain entries
+    /opts      one entry, opts-seen-N.txt: how many times this session was
+               sent OPTS UTF8 ON (the user "refuser" has each refused)
 and any other directory lists three plain files.
     ftp_stand_in.py PORT"""
 import socket
@@ -16,8 +18,10 @@ from scripted_servers import FtpSession, Server
 LINE = '-rw-r--r--    1 1000     1000         %d Jan 05 10:00 %s\r\n'
 
 
-def listing(directory):
+def listing(directory, session):
     """The lines a LIST sends, and whether it is cut (426) after them."""
+    if directory == '/opts':
+        return (LINE % (1, 'opts-seen-%d.txt' % session.utf8_requests)).encode(), False
     if directory == '/cut':
         lines = ''.join(LINE % (i, 'entry%04d.txt' % i) for i in range(200)).encode()
         return lines[:len(lines) // 2], True
@@ -40,12 +44,18 @@ class Session(FtpSession):
         self.directory = '/'
         self.passive = None
         self.active = None
+        self.user = ''
+        self.utf8_requests = 0
         self.reply('220 stand-in ready')
         for command, argument in self.commands():
             if command == 'USER':
+                self.user = argument
                 self.reply('331 password please')
             elif command == 'PASS':
                 self.reply('230 logged in')
+            elif command == 'OPTS' and argument.upper() == 'UTF8 ON':
+                self.utf8_requests += 1
+                self.reply('501 no such option' if self.user == 'refuser' else '200 UTF8 set to on')
             elif command in ('TYPE', 'NOOP', 'OPTS'):
                 self.reply('200 ok')
             elif command == 'PWD':
@@ -72,7 +82,7 @@ class Session(FtpSession):
                 self.reply('502 not here')
 
     def send_listing(self):
-        data, cut = listing(self.directory)
+        data, cut = listing(self.directory, self)
         self.reply('150 here it comes')
         if self.passive:
             connection, _ = self.passive.accept()

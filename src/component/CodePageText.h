@@ -1,0 +1,61 @@
+// Texts in a chosen code page: the names an FTP server stores and sends.
+// Code page 0 is the system's ANSI code page, converted exactly as the
+// platform's ANSI entry points convert (best fit included).
+#pragma once
+
+#include "Error.h"
+
+#include <oaidl.h>
+#include <windows.h>
+#include <string>
+#include <string_view>
+
+namespace quorlin {
+
+class CodePageText {
+public:
+    explicit CodePageText(UINT codePage = 0) : codePage_(codePage) {}
+    UINT CodePage() const { return codePage_; }
+    // 0, or a code page the system has.
+    static bool Allowed(LONG codePage);
+
+    // The text's bytes; false when a character has no form in a chosen code
+    // page, or its bytes would not pass the ANSI entry points unchanged
+    // (nothing is ever substituted or sent changed).
+    bool Encode(std::wstring_view text, std::string& bytes) const;
+    std::wstring Decode(std::string_view bytes) const;
+
+private:
+    UINT codePage_;
+};
+
+// A remote path or name from a client's value, in `names`' bytes: the
+// conversion's errors, a text that holds U+0000 (which the platform would cut
+// short) and one with a character the code page lacks each raise before any
+// call. The last raises `failure` with the platform's text for a character
+// without a mapping.
+HRESULT RemoteTextFromVariant(const CodePageText& names, const VARIANT* value, const wchar_t* source,
+                              const PlatformFailure& failure, std::string& bytes);
+// The same for a text already converted: its checks and its bytes.
+HRESULT RemoteText(const CodePageText& names, std::wstring_view text, const wchar_t* source,
+                   const PlatformFailure& failure, std::string& bytes);
+
+// Whether `text` survives the system's ANSI code page unchanged, so that the
+// ANSI entry points can take it as a local path.
+bool FitsAnsi(std::wstring_view text);
+
+// The code page in which this thread reads the server's replies into error
+// texts, for as long as the scope lives (0, the ANSI code page, outside any).
+class ReplyTextScope {
+public:
+    explicit ReplyTextScope(UINT codePage);
+    ReplyTextScope(const ReplyTextScope&) = delete;
+    ReplyTextScope& operator=(const ReplyTextScope&) = delete;
+    ~ReplyTextScope();
+    static UINT Current();
+
+private:
+    UINT previous_;
+};
+
+}  // namespace quorlin
