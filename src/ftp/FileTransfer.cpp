@@ -39,7 +39,7 @@ public:
         FileHandle file(CreateFileW(local_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         if (!file) return false;
         return Move(job, GENERIC_WRITE, [&](char* piece, DWORD& read) {
-            return ReadFile(file.Get(), piece, kUploadPieceBytes, &read, nullptr) != FALSE;
+            return ReadFile(file.Get(), piece, kTransferPieceBytes, &read, nullptr) != FALSE;
         }, [&](HINTERNET target, const char* piece, DWORD read) {
             DWORD written = 0;
             return InternetWriteFile(target, piece, read, &written) && written == read;
@@ -52,7 +52,7 @@ public:
         if (!file) return false;
         HINTERNET remoteFile = nullptr;
         return Move(job, GENERIC_READ, [&](char* piece, DWORD& read) {
-            return InternetReadFile(remoteFile, piece, kUploadPieceBytes, &read) != FALSE;
+            return InternetReadFile(remoteFile, piece, kTransferPieceBytes, &read) != FALSE;
         }, [&](HINTERNET, const char* piece, DWORD read) {
             DWORD written = 0;
             return WriteFile(file.Get(), piece, read, &written, nullptr) && written == read;
@@ -69,7 +69,7 @@ private:
         DWORD error = GetLastError();
         bool succeeded = static_cast<bool>(remote);
         if (opened) *opened = remote.Get();
-        std::vector<char> piece(kUploadPieceBytes);
+        std::vector<char> piece(kTransferPieceBytes);
         while (succeeded && !job.Abandoned()) {
             DWORD count = 0;
             if (!read(piece.data(), count)) {

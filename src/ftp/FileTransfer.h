@@ -1,6 +1,8 @@
 // Single-file transfers between the local file system and the FTP server,
-// each one WinINet file-to-file call on the given connection handle, or
-// within an active time limit a transfer on the worker whose data is watched.
+// each one WinINet file-to-file call on the given connection handle, or in
+// pieces through the platform's remote file handle: within an active time
+// limit (on the worker, its data watched) and for local names outside the
+// ANSI code page.
 #pragma once
 
 #include "../component/CodePageText.h"

@@ -209,6 +209,7 @@ HRESULT FtpObject::get_Directory(VARIANT* result) {
     if (!result) return E_POINTER;
     VariantInit(result);
     if (!connectionOpen_) return RaiseError(ftp_error::kNoConnection, source::kFtp, message::kNoConnection);
+    const ReplyTextScope replies(names_.CodePage());
     // The buffer belongs to the call, which may run on after a time-out.
     auto directory = std::make_shared<std::array<char, kDirectoryBufferChars>>();
     const HINTERNET connection = connection_.Get();

@@ -5,6 +5,7 @@
 #include "../platform/Constants.h"
 #include "MiscFunctions.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -146,8 +147,8 @@ void FileCollection::Add(const WIN32_FIND_DATAA& record, const CodePageText& nam
     added->Assign(std::move(fields));
 
     // Room for the entry first, so that a failure leaves the index and the
-    // list in step.
-    entries_->reserve(entries_->size() + 1);
+    // list in step; grown by doubling, so that a long listing stays linear.
+    if (entries_->size() == entries_->capacity()) entries_->reserve(std::max<size_t>(16, entries_->capacity() * 2));
     keys_.Add(added->Id());
     entries_->push_back(added);
     if (entry) *entry = added.Detach();

@@ -156,7 +156,7 @@ constexpr const wchar_t* kHttpsScheme = L"https://";
 
 // Time limits.
 constexpr LONG kLongestTimeout = 86400;  // seconds: a day
-constexpr DWORD kUploadPieceBytes = 64 * 1024;  // written per call by an upload within a limit
+constexpr DWORD kTransferPieceBytes = 64 * 1024;  // moved per call by a transfer in pieces
 // The platform's own receive and send limits are set this much behind ours,
 // so that our clock normally speaks first; a platform failure this close to
 // the limit is taken for its time-out.
