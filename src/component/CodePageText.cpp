@@ -7,24 +7,6 @@ namespace {
 
 thread_local UINT replyCodePage = 0;
 
-std::string Narrow(UINT codePage, std::wstring_view text) {
-    if (text.empty()) return std::string();
-    const int count = static_cast<int>(text.size());
-    const int length = WideCharToMultiByte(codePage, 0, text.data(), count, nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(codePage, 0, text.data(), count, bytes.data(), length, nullptr, nullptr);
-    return bytes;
-}
-
-std::wstring Widen(UINT codePage, std::string_view bytes) {
-    if (bytes.empty()) return std::wstring();
-    const int count = static_cast<int>(bytes.size());
-    const int length = MultiByteToWideChar(codePage, 0, bytes.data(), count, nullptr, 0);
-    std::wstring text(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(codePage, 0, bytes.data(), count, text.data(), length);
-    return text;
-}
-
 }  // namespace
 
 bool CodePageText::Allowed(LONG codePage) {
@@ -35,24 +17,22 @@ bool CodePageText::Allowed(LONG codePage) {
 // character, a best fit, a replacement for a lone surrogate): the round trip
 // finds every such case, whatever flags the code page accepts.
 bool CodePageText::Encode(std::wstring_view text, std::string& bytes) const {
-    if (codePage_ == 0) {
-        bytes = ToAnsi(std::wstring(text));
+    if (codePage_ == CP_ACP) {
+        bytes = ToCodePage(CP_ACP, text);
         return true;
     }
-    std::string encoded = Narrow(codePage_, text);
-    if (Widen(codePage_, encoded) != text) return false;
+    std::string encoded = ToCodePage(codePage_, text);
+    if (FromCodePage(codePage_, encoded) != text) return false;
     // The ANSI entry points carry the bytes through the ANSI code page: bytes
     // that do not survive that (invalid in a multi-byte code page) would
     // reach the server changed.
-    if (codePage_ != GetACP() && Narrow(CP_ACP, Widen(CP_ACP, encoded)) != encoded) return false;
+    if (codePage_ != GetACP() && ToCodePage(CP_ACP, FromCodePage(CP_ACP, encoded)) != encoded) return false;
     bytes = std::move(encoded);
     return true;
 }
 
-std::wstring CodePageText::Decode(std::string_view bytes) const {
-    if (codePage_ == 0) return FromAnsi(bytes.data(), bytes.size());
-    return Widen(codePage_, bytes);
-}
+// Code page 0 is CP_ACP itself.
+std::wstring CodePageText::Decode(std::string_view bytes) const { return FromCodePage(codePage_, bytes); }
 
 HRESULT RemoteTextFromVariant(const CodePageText& names, const VARIANT* value, const wchar_t* source,
                               const PlatformFailure& failure, std::string& bytes) {
@@ -71,7 +51,7 @@ HRESULT RemoteText(const CodePageText& names, std::wstring_view text, const wcha
     return S_OK;
 }
 
-bool FitsAnsi(std::wstring_view text) { return Widen(CP_ACP, Narrow(CP_ACP, text)) == text; }
+bool FitsAnsi(std::wstring_view text) { return FromCodePage(CP_ACP, ToCodePage(CP_ACP, text)) == text; }
 
 ReplyTextScope::ReplyTextScope(UINT codePage) : previous_(replyCodePage) { replyCodePage = codePage; }
 ReplyTextScope::~ReplyTextScope() { replyCodePage = previous_; }

@@ -63,11 +63,6 @@ HRESULT CheckPlatformText(std::wstring_view text, const wchar_t* source, const P
     return RaisePlatformError(failure.code, source, failure.message, ERROR_INVALID_PARAMETER, failure.operation);
 }
 
-HRESULT CheckPlatformText(std::string_view text, const wchar_t* source, const PlatformFailure& failure) {
-    if (text.find('\0') == std::string_view::npos) return S_OK;
-    return RaisePlatformError(failure.code, source, failure.message, ERROR_INVALID_PARAMETER, failure.operation);
-}
-
 HRESULT RaisePlatformError(HRESULT code, const wchar_t* source, const wchar_t* message, DWORD systemCode,
                            const wchar_t* operationName) {
     return RaiseError(code, source, message + BuildErrorText(systemCode, operationName));

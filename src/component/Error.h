@@ -35,7 +35,6 @@ bool LastReplyIsFailure();
 // short at that character, so it raises `failure` with the platform's code
 // for an invalid parameter instead, before any platform call.
 HRESULT CheckPlatformText(std::wstring_view text, const wchar_t* source, const PlatformFailure& failure);
-HRESULT CheckPlatformText(std::string_view text, const wchar_t* source, const PlatformFailure& failure);
 
 // Makes one platform call and reads the thread's last error right behind it,
 // before anything else can change it; raises `failure` when the call failed.

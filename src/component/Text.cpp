@@ -27,13 +27,6 @@ HRESULT VariantToText(const VARIANT* value, const wchar_t* source, std::wstring&
     return S_OK;
 }
 
-HRESULT VariantToAnsi(const VARIANT* value, const wchar_t* source, std::string& ansi) {
-    std::wstring text;
-    HRESULT hr = VariantToText(value, source, text);
-    if (SUCCEEDED(hr)) ansi = ToAnsi(text);
-    return hr;
-}
-
 HRESULT TextToVariant(const std::wstring& text, VARIANT* result) {
     if (!result) return E_POINTER;
     VariantInit(result);
@@ -44,24 +37,29 @@ HRESULT TextToVariant(const std::wstring& text, VARIANT* result) {
     return S_OK;
 }
 
-std::string ToAnsi(const std::wstring& text) {
+std::string ToCodePage(UINT codePage, std::wstring_view text) {
     if (text.empty()) return std::string();
-    int length = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result.data(), length, nullptr, nullptr);
-    return result;
+    const int count = static_cast<int>(text.size());
+    const int length = WideCharToMultiByte(codePage, 0, text.data(), count, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(codePage, 0, text.data(), count, bytes.data(), length, nullptr, nullptr);
+    return bytes;
 }
+
+std::wstring FromCodePage(UINT codePage, std::string_view bytes) {
+    if (bytes.empty()) return std::wstring();
+    const int count = static_cast<int>(bytes.size());
+    const int length = MultiByteToWideChar(codePage, 0, bytes.data(), count, nullptr, 0);
+    std::wstring text(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(codePage, 0, bytes.data(), count, text.data(), length);
+    return text;
+}
+
+std::string ToAnsi(const std::wstring& text) { return ToCodePage(CP_ACP, text); }
 
 std::wstring FromAnsi(const char* text) { return FromAnsi(text, std::strlen(text)); }
 
-std::wstring FromAnsi(const char* text, size_t length) {
-    if (length == 0) return std::wstring();
-    const int count = static_cast<int>(length);
-    int wideLength = MultiByteToWideChar(CP_ACP, 0, text, count, nullptr, 0);
-    std::wstring result(static_cast<size_t>(wideLength), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, count, result.data(), wideLength);
-    return result;
-}
+std::wstring FromAnsi(const char* text, size_t length) { return FromCodePage(CP_ACP, std::string_view(text, length)); }
 
 bool EqualsIgnoringCase(std::wstring_view text, std::wstring_view other) {
     if (text.size() != other.size()) return false;

@@ -14,11 +14,13 @@ namespace quorlin {
 // raise uses `source`; on failure `text` is left alone.
 HRESULT VariantToText(const VARIANT* value, const wchar_t* source, std::wstring& text);
 
-// VariantToText followed by ToAnsi: the form every path takes to WinINet.
-HRESULT VariantToAnsi(const VARIANT* value, const wchar_t* source, std::string& ansi);
-
 // A copy of `text` in a new variant.
 HRESULT TextToVariant(const std::wstring& text, VARIANT* result);
+
+// Between texts and the bytes of `codePage`, with the system's conversion
+// (best fit and default characters included).
+std::string ToCodePage(UINT codePage, std::wstring_view text);
+std::wstring FromCodePage(UINT codePage, std::string_view bytes);
 
 std::string ToAnsi(const std::wstring& text);
 std::wstring FromAnsi(const char* text);
