@@ -45,7 +45,6 @@ constexpr HRESULT kObjectNotSet = static_cast<HRESULT>(0x800A005B);
 constexpr HRESULT kInvalidUseOfNull = static_cast<HRESULT>(0x800A005E);
 constexpr HRESULT kObjectRequired = static_cast<HRESULT>(0x800A01A8);
 constexpr HRESULT kMemberNotSupported = static_cast<HRESULT>(0x800A01B6);
-constexpr HRESULT kDuplicateKey = static_cast<HRESULT>(0x800A01C9);
 // What the scripting runtime's file-system object raises for local folders.
 constexpr HRESULT kFileAlreadyExists = static_cast<HRESULT>(0x800A003A);
 constexpr HRESULT kDiskFull = static_cast<HRESULT>(0x800A003D);
