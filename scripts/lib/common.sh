@@ -149,6 +149,31 @@ register() {  # architectures, default both
 
 stop_wine() { /usr/lib/wine/wineserver -k 2>/dev/null || true; }
 
+# Every registry key of the library still present in the prefix, in either
+# view; no_keys_left says which when any is.
+keys_left() {
+    local view key
+    for view in 32 64; do
+        for key in 'CLSID\{004F8AFA-CE85-4987-9F1B-9E1E31DD9389}' 'CLSID\{CA4F5854-F87E-41DD-9292-EFB246456348}' \
+            'CLSID\{4FB3964D-525B-4E05-9412-ACFF94444051}' 'CLSID\{1722FF54-2AF5-47DC-8E17-0792786A53CF}' \
+            'TypeLib\{9F7C9CD1-ED58-45C8-9190-218B634AA491}' 'Interface\{A398B91B-4CD2-4228-8FE2-D73F6493D803}' \
+            'Interface\{83B0D1E7-D639-43BD-82E2-5143BCBAB223}' 'Interface\{5B0E8F0C-6A3B-4D2E-9C71-2F4B8D1E6A30}' \
+            'Interface\{8C3D2A71-0E94-4B6F-A5D8-71C0E93B4F12}' 'Interface\{13017527-C4AE-447B-8A55-B6405D374B50}' \
+            'Interface\{D087C19B-2D3E-4E9E-A493-78DB7E715063}'; do
+            if wine_run "$OUT/reg.log" "$WINE" reg query "HKCR\\$key" "/reg:$view"; then echo "$key (view $view)"; fi
+        done
+    done
+    # ProgIDs are shared by both views; the 32-bit reg tool reads them as any client would.
+    for key in quorlin.FTP quorlin.HTTP quorlin.FTPFile quorlin.FTPFiles; do
+        if wine_run "$OUT/reg.log" "$WINE32" 'C:\windows\syswow64\reg.exe' query "HKCR\\$key"; then echo "$key"; fi
+    done
+}
+no_keys_left() {
+    local left
+    left=$(keys_left)
+    [ -z "$left" ] || { echo "left behind:" $left; return 1; }
+}
+
 ensure_ftp_user() {
     mkdir -p "$FTP_HOME"
     id "$FTP_USER" >/dev/null 2>&1 || useradd -M -d "$FTP_HOME" -s /bin/bash "$FTP_USER"
