@@ -166,9 +166,26 @@ std::string ParameterText(ITypeInfo* info, const ELEMDESC& element) {
     return "[" + direction + "] " + TypeName(info, element.tdesc);
 }
 
+// The name of each property writer's value, by interface and property, as the
+// interface definition gives it: the type library keeps one list of names for
+// a property's reader and writer, so a writer's value name cannot be read there.
+std::map<std::string, std::string> WriterValueNames(const std::string& idl) {
+    std::map<std::string, std::string> names;
+    const std::regex interfaceStart(R"(^\s*interface (\w+) : )");
+    const std::regex writer(R"(propput\] HRESULT (\w+)\(\[in(?:, out)?\] [\w*]+ (\w+)\))");
+    std::istringstream lines(idl);
+    std::string line, current;
+    std::smatch match;
+    while (std::getline(lines, line)) {
+        if (std::regex_search(line, match, interfaceStart)) current = match[1];
+        else if (std::regex_search(line, match, writer)) names[current + "." + match[1].str()] = match[2];
+    }
+    return names;
+}
+
 // One row per member name, in the order of first appearance: id, name, kind,
-// parameters (a property's are its put's), result (the type read back).
-std::vector<Row> MemberRows(ITypeInfo* info) {
+// parameters (a property's are its writer's value), result (the type read back).
+std::vector<Row> MemberRows(ITypeInfo* info, const std::map<std::string, std::string>& writerNames) {
     struct Member {
         MEMBERID id = 0;
         bool method = false, reads = false, writes = false;
@@ -197,10 +214,14 @@ std::vector<Row> MemberRows(ITypeInfo* info) {
                 result = TypeName(info, *element.tdesc.lptdesc);
                 continue;
             }
-            // The names of a property's get and put come as one list: a put's value goes unnamed.
-            const bool method = desc->invkind == INVOKE_FUNC;
-            const std::string parameter = method && i + 1 < static_cast<SHORT>(named) ? " " + Narrow(names[i + 1]) : "";
-            parameters += (parameters.empty() ? "" : ", ") + ParameterText(info, element) + parameter;
+            std::string parameter;
+            if (desc->invkind == INVOKE_FUNC && i + 1 < static_cast<SHORT>(named)) {
+                parameter = Narrow(names[i + 1]);
+            } else {
+                const auto writer = writerNames.find(Name(info) + "." + name);
+                parameter = writer == writerNames.end() ? "?" : writer->second;
+            }
+            parameters += (parameters.empty() ? "" : ", ") + ParameterText(info, element) + " " + parameter;
         }
         if (desc->invkind == INVOKE_PROPERTYGET) {
             member.reads = true;
@@ -235,7 +256,7 @@ struct TypeLibraryTables {
     std::map<std::string, std::vector<Row>> members, enumerations;
 };
 
-TypeLibraryTables TablesOf(ITypeLib* library) {
+TypeLibraryTables TablesOf(ITypeLib* library, const std::map<std::string, std::string>& writerNames) {
     TypeLibraryTables tables;
     std::map<std::string, std::string> classOfInterface;
     for (UINT index = 0; index < library->GetTypeInfoCount(); ++index) {
@@ -270,7 +291,7 @@ TypeLibraryTables TablesOf(ITypeLib* library) {
             ComPtr<ITypeInfo> vtable = VtableHalf(info.Get());
             if (vtable) {
                 tables.interfaces.push_back({Code(name), Code(GuidText(attributes->guid)), Code(BaseName(vtable.Get()))});
-                tables.members[name] = MemberRows(vtable.Get());
+                tables.members[name] = MemberRows(vtable.Get(), writerNames);
             }
         }
         info->ReleaseTypeAttr(attributes);
@@ -283,7 +304,8 @@ TEST(Reference, DocumentsEveryClassInterfaceMemberAndEnumeration) {
     const std::string reference = RepositoryFile("docs/reference.md");
     ComPtr<ITypeLib> library = LibraryFromDll();
     ASSERT_TRUE(library);
-    const TypeLibraryTables tables = TablesOf(library.Get());
+    const TypeLibraryTables tables =
+        TablesOf(library.Get(), WriterValueNames(RepositoryFile("src/component/quorlin.idl")));
     ASSERT_EQ(4u, tables.classes.size());
     ASSERT_EQ(6u, tables.interfaces.size());
     ASSERT_EQ(3u, tables.enumerations.size());
