@@ -71,6 +71,8 @@ public:
 
 private:
     explicit PlatformWorker(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
+    // Hands `job` over; returns how many jobs this worker has been handed, itself included.
+    unsigned long long HandOver(const std::shared_ptr<TimedJob>& job);
     std::shared_ptr<Shared> shared_;
 };
 
