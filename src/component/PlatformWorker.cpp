@@ -140,9 +140,7 @@ PlatformWorker::~PlatformWorker() {
     WakeAllConditionVariable(&shared_->handedOver);
 }
 
-void PlatformWorker::Hand(const std::shared_ptr<TimedJob>& job) { HandOver(job); }
-
-unsigned long long PlatformWorker::HandOver(const std::shared_ptr<TimedJob>& job) {
+unsigned long long PlatformWorker::Hand(const std::shared_ptr<TimedJob>& job) {
     AcquireSRWLockExclusive(&shared_->lock);
     shared_->job = job;
     const unsigned long long ticket = ++shared_->handed;
@@ -152,7 +150,7 @@ unsigned long long PlatformWorker::HandOver(const std::shared_ptr<TimedJob>& job
 }
 
 bool PlatformWorker::Run(const std::shared_ptr<TimedJob>& job, LONG seconds) {
-    const unsigned long long ticket = HandOver(job);
+    const unsigned long long ticket = Hand(job);
     const ULONGLONG limit = static_cast<ULONGLONG>(seconds) * 1000;
     ULONGLONG lastMove = GetTickCount64();
     unsigned long long progress = job->Progress();

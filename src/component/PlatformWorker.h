@@ -59,8 +59,9 @@ public:
     // `seconds` pass in which its progress did not move (false: the job is
     // abandoned and this worker takes no further job).
     bool Run(const std::shared_ptr<TimedJob>& job, LONG seconds);
-    // Hands `job` to the thread without waiting for it.
-    void Hand(const std::shared_ptr<TimedJob>& job);
+    // Hands `job` to the thread without waiting for it; returns how many
+    // jobs this worker has been handed, this one included.
+    unsigned long long Hand(const std::shared_ptr<TimedJob>& job);
     // Runs `job` on a thread of its own that ends with it; here when no
     // thread can be had.
     static void RunDetached(const std::shared_ptr<TimedJob>& job);
@@ -71,8 +72,6 @@ public:
 
 private:
     explicit PlatformWorker(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
-    // Hands `job` over; returns how many jobs this worker has been handed, itself included.
-    unsigned long long HandOver(const std::shared_ptr<TimedJob>& job);
     std::shared_ptr<Shared> shared_;
 };
 
