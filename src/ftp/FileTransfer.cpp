@@ -9,6 +9,7 @@
 #include "TemporaryFile.h"
 
 #include <atomic>
+#include <cwchar>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,15 @@ std::wstring FolderOf(const std::wstring& path) {
     return std::wstring();
 }
 
+
+// The file in which the platform keeps its own copy of what `remoteFile`
+// reads, or "" when it keeps none.
+std::wstring CacheFileOf(HINTERNET remoteFile) {
+    wchar_t name[MAX_PATH + 1] = {};
+    DWORD size = sizeof name;
+    if (!InternetQueryOptionW(remoteFile, INTERNET_OPTION_DATAFILE_NAME, name, &size)) return std::wstring();
+    return std::wstring(name, wcsnlen(name, MAX_PATH));
+}
 
 // Transfers through the platform's remote file handle, piece by piece, each
 // piece counted: the transfers within a limit, and those of local files whose
@@ -65,10 +75,11 @@ private:
     template <typename Read, typename Write>
     bool Move(const TimedJob& job, DWORD access, Read&& read, Write&& write, HINTERNET* opened = nullptr) {
         InternetHandle remote;
-        remote.Reset(FtpOpenFileA(connection_, remote_.c_str(), access, transferType_, 0));
+        remote.Reset(FtpOpenFileA(connection_, remote_.c_str(), access, transferType_ | kRemoteFileFlags, 0));
         DWORD error = GetLastError();
         bool succeeded = static_cast<bool>(remote);
         if (opened) *opened = remote.Get();
+        const std::wstring platformCopy = remote ? CacheFileOf(remote.Get()) : std::wstring();
         std::vector<char> piece(kTransferPieceBytes);
         while (succeeded && !job.Abandoned()) {
             DWORD count = 0;
@@ -95,6 +106,9 @@ private:
             succeeded = false;
             error = kExtendedError;
         }
+        // The platform may copy a download into its cache whatever the flags
+        // say, and never take the copy back: it goes once the handle is closed.
+        if (!platformCopy.empty()) DeleteFileW(platformCopy.c_str());
         SetLastError(error);
         return succeeded && !job.Abandoned();
     }

@@ -156,6 +156,9 @@ constexpr const wchar_t* kHttpsScheme = L"https://";
 // Time limits.
 constexpr LONG kLongestTimeout = 86400;  // seconds: a day
 constexpr DWORD kTransferPieceBytes = 64 * 1024;  // moved per call by a transfer in pieces
+// A remote file opened for a transfer in pieces is fetched from the server and
+// not kept in the platform's cache.
+constexpr DWORD kRemoteFileFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
 // The platform's own receive and send limits are set this much behind ours,
 // so that our clock normally speaks first; a platform failure this close to
 // the limit is taken for its time-out.

@@ -2,6 +2,8 @@
 // does without one: the same files, the same errors and texts.
 #include "RemoteWorkspace.h"
 
+#include <shlobj.h>
+
 namespace {
 
 class TimedOperations : public RemoteWorkspace {
@@ -70,6 +72,36 @@ TEST_P(TimedOperations, TransfersCommandsListingsAndTreesWorkAsWithoutALimit) {
     LONG count = 0;
     files->Count(&count);
     EXPECT_EQ(2, count);
+}
+
+// The files below `folder`, at any depth.
+size_t FilesBelow(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    size_t count = 0;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) count += FilesBelow(folder + L"\\" + name);
+        else ++count;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return count;
+}
+
+// A download in pieces goes through the platform's remote file, of which the
+// platform may keep a copy in its cache: none may stay there.
+TEST_P(TimedOperations, DownloadsLeaveNoCopyInThePlatformCache) {
+    wchar_t cache[MAX_PATH] = {};
+    ASSERT_EQ(S_OK, SHGetFolderPathW(nullptr, CSIDL_INTERNET_CACHE, nullptr, SHGFP_TYPE_CURRENT, cache));
+    const size_t before = FilesBelow(cache);
+    SetTransferType(2);
+    ASSERT_TRUE(WriteBytes(LocalFile(L"source.bin"), Binary(200000)));
+    ASSERT_EQ(S_OK, PutFile(LocalFile(L"source.bin"), L"cached.bin"));
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(S_OK, GetFile(L"cached.bin", LocalFile(L"copy.bin"), VARIANT_TRUE));
+    EXPECT_EQ(Binary(200000), ReadBytes(LocalFile(L"copy.bin")).value_or(""));
+    EXPECT_EQ(before, FilesBelow(cache)) << "files left in " << std::string(cache, cache + wcslen(cache));
 }
 
 INSTANTIATE_FOR_EVERY_SERVER(TimedOperations);
