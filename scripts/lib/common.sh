@@ -149,6 +149,15 @@ register() {  # architectures, default both
 
 stop_wine() { /usr/lib/wine/wineserver -k 2>/dev/null || true; }
 
+# One check of a suite, counted into the caller's `passed` and `failed`; a
+# failure is named with the caller's `checking`: expect WHAT COMMAND...
+expect() {
+    local what=$1; shift
+    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $checking: $what"; fi
+}
+has() { grep -qF -- "$2" "$1"; }  # file text
+first_ftp_port() { local port=${FTP_SERVERS#*:}; printf '%s' "${port%%:*}"; }
+
 # Every registry key of the library still present in the prefix, in either
 # view; no_keys_left says which when any is.
 keys_left() {

@@ -34,16 +34,10 @@ make_example_fixtures() {
 }
 
 run_examples() {  # arch
-    local arch=$1 passed=0 failed=0 log=$OUT/examples/$1
-    expect() {  # what command...
-        local what=$1; shift
-        if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: example: $what ($arch)"; fi
-    }
-    has() { grep -qF -- "$2" "$1"; }
+    local arch=$1 passed=0 failed=0 log=$OUT/examples/$1 checking="example ($1)" ftp_port
     lacks() { ! grep -qF -- "$2" "$1"; }
     make_example_fixtures
-    local ftp_port=${FTP_SERVERS#*:}
-    ftp_port=${ftp_port%%:*}
+    ftp_port=$(first_ftp_port)
     local app=(QUORLIN_APP_FtpServer=127.0.0.1 QUORLIN_APP_FtpPort="$ftp_port" QUORLIN_APP_FtpUser="$FTP_USER"
                QUORLIN_APP_FtpPassword="$FTP_PASSWORD" QUORLIN_SCRATCH="$(winpath "$SCRATCH")")
 

@@ -52,15 +52,10 @@ PY
 # packaged DLL, unregister.cmd leaving no key; and a DLL missing from the
 # archive reported by name with a failing exit code.
 check_package() {
-    local passed=0 failed=0 prefix=$OUT/package-prefix version folder log=$OUT/package-check
+    local passed=0 failed=0 checking=package prefix=$OUT/package-prefix version folder log=$OUT/package-check
     version=$(package_version)
     folder='C:\quorlin-'$version
-    expect() {  # what command...
-        local what=$1; shift
-        if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: package: $what"; fi
-    }
     count_is() { [ "$(grep -cF -- "$3" "$2")" = "$1" ]; }
-    has() { grep -qF -- "$2" "$1"; }
     in_prefix() { WINEPREFIX=$prefix "$@"; }
     served_by() {  # arch folder: each of the client's 8 creations reaches the packaged DLL
         in_prefix wine_run "$log-which-$1.log" "$(wine_for "$1")" "$(build_dir "$1")/tests/whichserver.exe" || return 1
@@ -85,8 +80,8 @@ check_package() {
     in_prefix wine_run "$log-fetch.log" "$WINE" cscript //nologo "$folder\\examples\\fetch_with_limit.js" \
         "127.0.0.1:$HTTP_PORT/packaged.html" || true
     expect "the 64-bit cscript runs a packaged example" has "$log-fetch.log" "title: packaged"
-    local ftp_port=${FTP_SERVERS#*:}
-    ftp_port=${ftp_port%%:*}
+    local ftp_port
+    ftp_port=$(first_ftp_port)
     rm -rf "$FTP_HOME/packaged" "$prefix/drive_c/mirror"
     mkdir -p "$FTP_HOME/packaged"
     printf 'mirrored\n' >"$FTP_HOME/packaged/one.txt"
