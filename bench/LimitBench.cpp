@@ -75,14 +75,19 @@ int main(int argc, char** argv) {
             if (!Round(ftp.Get(), zero ? 0 : 60, local, remote, zero ? without : with)) return 1;
         }
     }
+    // Besides the ratio of the medians, the median of each repeat's own ratio:
+    // the two halves of a repeat run back to back, so a drift of the machine
+    // over the run cancels out of it.
     auto line = [&](const char* what, const std::vector<double>& a, const std::vector<double>& b, bool perFile) {
         const double zero = Median(a), limited = Median(b);
+        std::vector<double> paired;
+        for (size_t i = 0; i < a.size(); ++i) paired.push_back(b[i] / a[i]);
         if (perFile)
-            std::printf("  %-14s Timeout 0: %8.2f ms/file   Timeout 60: %8.2f ms/file   ratio %.3f\n", what,
-                        zero * 1e3 / files, limited * 1e3 / files, limited / zero);
+            std::printf("  %-14s Timeout 0: %8.2f ms/file   Timeout 60: %8.2f ms/file   ratio %.3f   paired %.3f\n",
+                        what, zero * 1e3 / files, limited * 1e3 / files, limited / zero, Median(paired));
         else
-            std::printf("  %-14s Timeout 0: %8.1f MiB/s     Timeout 60: %8.1f MiB/s     time ratio %.3f\n", what,
-                        mebibytes / zero, mebibytes / limited, limited / zero);
+            std::printf("  %-14s Timeout 0: %8.1f MiB/s     Timeout 60: %8.1f MiB/s     time ratio %.3f   paired %.3f\n",
+                        what, mebibytes / zero, mebibytes / limited, limited / zero, Median(paired));
     };
     std::printf("medians of %d alternated repeats\n", repeats);
     line("PutDirectory", without.treeUp, with.treeUp, true);
