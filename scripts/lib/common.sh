@@ -156,6 +156,12 @@ expect() {
     if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $checking: $what"; fi
 }
 has() { grep -qF -- "$2" "$1"; }  # file text
+# Whether each of the 8 creations by whichserver.exe of bitness ARCH reaches
+# DLL (a Windows path): served_from LOG ARCH DLL
+served_from() {
+    wine_run "$1" "$(wine_for "$2")" "$(build_dir "$2")/tests/whichserver.exe" || return 1
+    [ "$(grep -cF -- " $3" "$1")" = 8 ]
+}
 first_ftp_port() { local port=${FTP_SERVERS#*:}; printf '%s' "${port%%:*}"; }
 
 # Every registry key of the library still present in the prefix, in either

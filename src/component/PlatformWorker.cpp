@@ -155,8 +155,7 @@ bool PlatformWorker::Run(const std::shared_ptr<TimedJob>& job, LONG seconds) {
     ULONGLONG lastMove = GetTickCount64();
     unsigned long long progress = job->Progress();
     AcquireSRWLockExclusive(&shared_->lock);
-    for (;;) {
-        if (shared_->ended >= ticket) break;
+    while (shared_->ended < ticket) {
         SleepConditionVariableSRW(&shared_->jobEnded, &shared_->lock, kProgressLookMilliseconds, 0);
         if (shared_->ended >= ticket) break;
         const ULONGLONG now = GetTickCount64();

@@ -79,7 +79,8 @@ private:
         DWORD error = GetLastError();
         bool succeeded = static_cast<bool>(remote);
         if (opened) *opened = remote.Get();
-        const std::wstring platformCopy = remote ? CacheFileOf(remote.Get()) : std::wstring();
+        const std::wstring platformCopy =
+            remote && access == GENERIC_READ ? CacheFileOf(remote.Get()) : std::wstring();
         std::vector<char> piece(kTransferPieceBytes);
         while (succeeded && !job.Abandoned()) {
             DWORD count = 0;
