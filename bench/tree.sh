@@ -4,7 +4,7 @@
 bench_tree() {
     local folders=${QUORLIN_BENCH_TREE_FOLDERS:-20} per_folder=${QUORLIN_BENCH_TREE_FILES:-100}
     local local=$SCRATCH/bench-tree remote_root=$FTP_HOME/bench-tree folder i
-    command -v lftp >/dev/null || apt-get install -y -qq --no-install-recommends lftp >/dev/null
+    command -v lftp >/dev/null || apt_install lftp
     log "tree: $folders folders of $per_folder files of 4 KiB"
     for i in $(seq -w 1 "$folders"); do
         mkdir -p "$local/src/d$i"

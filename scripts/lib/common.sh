@@ -79,9 +79,10 @@ install_deps() {
         export DEBIAN_FRONTEND=noninteractive
         # wine32 and its libraries come from the i386 architecture.
         dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-        apt-get update -qq
-        [ ${#need[@]} -eq 0 ] || apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+        apt_update
+        [ ${#need[@]} -eq 0 ] || apt_install "${need[@]}"
     fi
+    ensure_32bit_programs
     # Packages that must not be installed beside vsftpd (or are not needed
     # installed): unpacked into a private folder.
     if [ ! -d "$DEPS/root/usr/sbin" ] || [ ! -d "$DEPS/root/usr/include/wine" ]; then
@@ -89,6 +90,86 @@ install_deps() {
         (cd "$DEPS/debs" && apt-get download libwine-dev proftpd-core pure-ftpd >/dev/null)
         for deb in "$DEPS"/debs/*.deb; do dpkg-deb -x "$deb" "$DEPS/root"; done
     fi
+}
+
+# apt-get update, tried again while a mirror is being synchronised; when it
+# still complains, the package lists at hand serve, and an install that really
+# cannot be done fails with apt's own message.
+apt_update() {
+    local try
+    mkdir -p "$OUT"
+    for try in 1 2 3; do
+        apt-get update -qq >"$OUT/apt-update.log" 2>&1 && return 0
+        log "apt-get update failed (try $try): $(grep -m1 -E '^(E|W):' "$OUT/apt-update.log" || tail -1 "$OUT/apt-update.log")"
+        [ $try = 3 ] || sleep $((try * 10))
+    done
+    log "going on with the package lists at hand"
+    APT_LISTS_INCOMPLETE=yes
+}
+APT_LISTS_INCOMPLETE=no
+
+# With an index missing (one architecture's security updates, say), the two
+# architectures' versions of a library may not match: the release's own suite,
+# whose indexes agree, is asked for them then.
+apt_install() {
+    apt-get install -y -qq --no-install-recommends "$@" >"$OUT/apt-install.log" 2>&1 && return 0
+    if [ $APT_LISTS_INCOMPLETE = yes ]; then
+        log "installing from the $(os_codename) suite alone, as some package lists are missing"
+        apt-get install -y -qq --no-install-recommends -t "$(os_codename)" "$@" >"$OUT/apt-install.log" 2>&1 && return 0
+    fi
+    cat "$OUT/apt-install.log" >&2
+    return 1
+}
+
+# The 32-bit Wine loader is a 32-bit Linux program. A kernel without IA-32
+# emulation cannot run it: there qemu-user (10 or later; older ones take a
+# minute to start each process) is registered as the interpreter of i386 ELF
+# programs. The registration pins the interpreter file it opened and is lost
+# at reboot, so it is made anew on every run.
+QEMU_I386_ENTRY=/proc/sys/fs/binfmt_misc/qemu-i386
+ensure_32bit_programs() {
+    mountpoint -q /proc/sys/fs/binfmt_misc || mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
+    # Only our own entry is dropped: a machine's own registration stays as it is.
+    if [ -e $QEMU_I386_ENTRY ] && grep -qx 'interpreter /usr/bin/qemu-i386' $QEMU_I386_ENTRY; then
+        echo -1 >$QEMU_I386_ENTRY
+    fi
+    if $WINE32 --version >/dev/null 2>&1; then
+        log "32-bit programs run natively"
+        return 0
+    fi
+    if ! qemu_is_recent; then
+        log "this kernel runs no 32-bit programs: installing qemu-user from backports"
+        add_backports
+        apt_install -t "$(os_codename)-backports" qemu-user
+        qemu_is_recent || { echo "qemu-user 10 or later is not to be had: $(/usr/bin/qemu-i386 --version | head -1)" >&2; return 1; }
+    fi
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:F' \
+        >/proc/sys/fs/binfmt_misc/register
+    $WINE32 --version >/dev/null 2>&1 || { echo "the 32-bit Wine loader does not run through qemu-user" >&2; return 1; }
+    log "32-bit programs run through qemu-user $(/usr/bin/qemu-i386 --version | sed -nE '1s/.*version ([0-9.]+).*/\1/p')"
+}
+qemu_is_recent() {
+    local major
+    [ -x /usr/bin/qemu-i386 ] || return 1
+    major=$(/usr/bin/qemu-i386 --version | sed -nE '1s/.*version ([0-9]+)\..*/\1/p')
+    [ "${major:-0}" -ge 10 ]
+}
+os_codename() { . /etc/os-release && printf '%s' "$VERSION_CODENAME"; }
+# The backports suite from the same archive, with the same key, as the machine's own sources.
+add_backports() {
+    local codename archive list=/etc/apt/sources.list.d/quorlin-backports.sources
+    codename=$(os_codename)
+    [ -f $list ] && return 0
+    archive=$(awk -v suite="$codename" '
+        /^URIs:/ { uri = $2 }
+        /^Suites:/ { for (i = 2; i <= NF; i++) if ($i == suite) { print uri; exit } }' \
+        /etc/apt/sources.list.d/*.sources 2>/dev/null)
+    [ -n "$archive" ] || archive=$(awk -v suite="$codename" '$1 == "deb" && $3 == suite { print $2; exit }' \
+        /etc/apt/sources.list 2>/dev/null)
+    [ -n "$archive" ] || { echo "no source for $codename to take backports from" >&2; return 1; }
+    printf 'Types: deb\nURIs: %s\nSuites: %s-backports\nComponents: main\nSigned-By: %s\n' \
+        "$archive" "$codename" /usr/share/keyrings/debian-archive-keyring.gpg >$list
+    apt_update
 }
 
 build() {  # architectures, default both
@@ -116,19 +197,26 @@ wine_run() {
     "$@" >"$output" 2>&1
 }
 
-# A WoW64 prefix: only one created after wine32 was installed gets a working
-# syswow64, so an older prefix is made anew.
+# A WoW64 prefix: only one created while 32-bit programs could run gets a
+# working syswow64 (its 32-bit programs registered), so a prefix without the
+# marker, or whose syswow64 does not work, is made anew.
 prepare_prefix() {
-    if [ ! -f "$WINEPREFIX/.wow64" ]; then
+    if [ ! -f "$WINEPREFIX/.wow64" ] || ! syswow64_works; then
         log "creating the Wine prefix"
         stop_wine
         rm -rf "$WINEPREFIX"
         mkdir -p "$WINEPREFIX"
         $WINE wineboot -i >"$OUT/wineboot.log" 2>&1
-        [ -f "$WINEPREFIX/drive_c/windows/syswow64/cscript.exe" ] || { echo "no syswow64 in the prefix" >&2; return 1; }
+        syswow64_works || { echo "no working syswow64 in the prefix" >&2; return 1; }
         touch "$WINEPREFIX/.wow64"
     fi
     /usr/lib/wine/wineserver -p 2>/dev/null || true
+}
+# The 32-bit reg tool runs and finds the 32-bit VBScript engine's class, which
+# only a 32-bit wineboot registers.
+syswow64_works() {
+    wine_run "$OUT/syswow64.log" $WINE32 'C:\windows\syswow64\reg.exe' query \
+        'HKCR\CLSID\{B54F3741-5B07-11CF-A4B0-00AA004A55E8}\InprocServer32'
 }
 
 register_dll() {  # arch [/u]
