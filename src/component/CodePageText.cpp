@@ -7,6 +7,11 @@ namespace {
 
 thread_local UINT replyCodePage = 0;
 
+// A raw byte shown as a lone low surrogate; such a character is no text of
+// any code page, so it never stands for itself.
+constexpr wchar_t kFirstRawByte = 0xDC80, kLastRawByte = 0xDCFF;
+bool IsRawByte(wchar_t c) { return c >= kFirstRawByte && c <= kLastRawByte; }
+
 }  // namespace
 
 bool CodePageText::Allowed(LONG codePage) {
@@ -17,18 +22,40 @@ bool CodePageText::Allowed(LONG codePage) {
 // character, a best fit, a replacement for a lone surrogate): the round trip
 // finds every such case, whatever flags the code page accepts.
 bool CodePageText::Encode(std::wstring_view text, std::string& bytes) const {
-    if (codePage_ == CP_ACP) {
-        bytes = ToCodePage(CP_ACP, text);
-        return true;
+    std::string encoded;
+    size_t start = 0;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && !IsRawByte(text[i])) continue;
+        const std::wstring_view run = text.substr(start, i - start);
+        const std::string part = ToCodePage(codePage_, run);
+        if (FromCodePage(codePage_, part) != run) return false;
+        encoded += part;
+        if (i < text.size()) encoded += static_cast<char>(text[i] - kFirstRawByte + 0x80);
+        start = i + 1;
     }
-    std::string encoded = ToCodePage(codePage_, text);
-    if (FromCodePage(codePage_, encoded) != text) return false;
     // The ANSI entry points carry the bytes through the ANSI code page: bytes
     // that do not survive that (invalid in a multi-byte code page) would
     // reach the server changed.
-    if (codePage_ != GetACP() && ToCodePage(CP_ACP, FromCodePage(CP_ACP, encoded)) != encoded) return false;
+    if (ToCodePage(CP_ACP, FromCodePage(CP_ACP, encoded)) != encoded) return false;
     bytes = std::move(encoded);
     return true;
+}
+
+std::wstring CodePageText::DecodeName(std::string_view bytes) const {
+    std::wstring text = Decode(bytes);
+    if (ToCodePage(codePage_, text) == bytes) return text;
+    text.clear();
+    for (const char byte : bytes) {
+        const unsigned char value = static_cast<unsigned char>(byte);
+        text += value < 0x80 ? static_cast<wchar_t>(value) : static_cast<wchar_t>(kFirstRawByte + value - 0x80);
+    }
+    return text;
+}
+
+bool CodePageText::HoldsRawBytes(std::wstring_view name) {
+    for (const wchar_t c : name)
+        if (IsRawByte(c)) return true;
+    return false;
 }
 
 // Code page 0 is CP_ACP itself.
@@ -50,8 +77,6 @@ HRESULT RemoteText(const CodePageText& names, std::wstring_view text, const wcha
                                   failure.operation);
     return S_OK;
 }
-
-bool FitsAnsi(std::wstring_view text) { return FromCodePage(CP_ACP, ToCodePage(CP_ACP, text)) == text; }
 
 ReplyTextScope::ReplyTextScope(UINT codePage) : previous_(replyCodePage) { replyCodePage = codePage; }
 ReplyTextScope::~ReplyTextScope() { replyCodePage = previous_; }

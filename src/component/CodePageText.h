@@ -19,11 +19,19 @@ public:
     // 0, or a code page the system has.
     static bool Allowed(LONG codePage);
 
-    // The text's bytes; false when a character has no form in a chosen code
-    // page, or its bytes would not pass the ANSI entry points unchanged
-    // (nothing is ever substituted or sent changed).
+    // The text's bytes; false when a character has no exact form in the code
+    // page (code page 0 included), or its bytes would not pass the ANSI entry
+    // points unchanged: nothing is ever substituted or sent changed. Each
+    // character U+DC80 to U+DCFF stands for the byte 0x80 to 0xFF itself.
     bool Encode(std::wstring_view text, std::string& bytes) const;
+    // A server's reply, read as the code page reads it.
     std::wstring Decode(std::string_view bytes) const;
+    // A name the server sent, so that Encode gives back exactly its bytes:
+    // decoded where the code page reads it and writes it back unchanged,
+    // otherwise each byte from 0x80 up shown as U+DC80 to U+DCFF.
+    std::wstring DecodeName(std::string_view bytes) const;
+    // Whether `name` holds a byte that DecodeName could not read.
+    static bool HoldsRawBytes(std::wstring_view name);
 
 private:
     UINT codePage_;
@@ -39,10 +47,6 @@ HRESULT RemoteTextFromVariant(const CodePageText& names, const VARIANT* value, c
 // The same for a text already converted: its checks and its bytes.
 HRESULT RemoteText(const CodePageText& names, std::wstring_view text, const wchar_t* source,
                    const PlatformFailure& failure, std::string& bytes);
-
-// Whether `text` survives the system's ANSI code page unchanged, so that the
-// ANSI entry points can take it as a local path.
-bool FitsAnsi(std::wstring_view text);
 
 // The code page in which this thread reads the server's replies into error
 // texts, for as long as the scope lives (0, the ANSI code page, outside any).

@@ -95,6 +95,7 @@ void PlatformWorker::CloseDetached(std::vector<HINTERNET> handles) {
 }
 
 void TimedJob::End() {
+    ReleaseOwn();
     std::vector<HINTERNET> closing;
     {
         std::lock_guard<std::mutex> guard(lock_);
@@ -163,7 +164,7 @@ bool PlatformWorker::Run(const std::shared_ptr<TimedJob>& job, LONG seconds) {
         if (moved != progress) {
             progress = moved;
             lastMove = now;
-        } else if (now - lastMove >= limit) {
+        } else if (now - lastMove >= limit + job->GraceMilliseconds()) {
             ReleaseSRWLockExclusive(&shared_->lock);
             job->Abandon();
             return false;

@@ -20,8 +20,14 @@ public:
     virtual ~TimedJob() = default;
     // Runs on the worker thread.
     virtual void Run() = 0;
+    // Lets go of what the job itself holds (its handles among it), before
+    // the adopted handles are closed. What Progress reads must stay.
+    virtual void ReleaseOwn() {}
     // A count that grows while data moves; the caller's clock restarts each time it does.
     virtual unsigned long long Progress() const { return 0; }
+    // Milliseconds the job may now stay still beyond the limit (an upload's
+    // last bytes draining from the connection, which nothing can watch).
+    virtual unsigned long long GraceMilliseconds() const { return 0; }
     // Set when the caller stopped waiting: the job makes no further platform
     // call (a handle it was given may have gone to someone else).
     bool Abandoned() const { return abandoned_.load(); }
@@ -32,7 +38,9 @@ public:
     // platform call may still use them (the platform frees what a handle
     // holds when it is closed under a running call).
     void Adopt(std::vector<HINTERNET> handles);
-    // Called by the worker once Run returned.
+    // Called by the worker once Run returned: the job's own handles go
+    // first, then the adopted ones (a parent's close frees its children,
+    // whose values the platform may then hand out again).
     void End();
     // The code page of the server's replies where the job was made: the
     // worker reads them in it too.

@@ -5,7 +5,6 @@
 #include "Owners.h"
 
 #include <cstring>
-#include <cwctype>
 
 namespace quorlin {
 
@@ -61,11 +60,12 @@ std::wstring FromAnsi(const char* text) { return FromAnsi(text, std::strlen(text
 
 std::wstring FromAnsi(const char* text, size_t length) { return FromCodePage(CP_ACP, std::string_view(text, length)); }
 
+// As the local file system compares names: letter case ignored over all of Unicode.
 bool EqualsIgnoringCase(std::wstring_view text, std::wstring_view other) {
     if (text.size() != other.size()) return false;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (std::towupper(text[i]) != std::towupper(other[i])) return false;
-    return true;
+    if (text.empty()) return true;
+    return CompareStringOrdinal(text.data(), static_cast<int>(text.size()), other.data(),
+                                static_cast<int>(other.size()), TRUE) == CSTR_EQUAL;
 }
 
 std::wstring TrimBlanks(const std::wstring& text) {

@@ -19,12 +19,17 @@ namespace quorlin {
 class PlatformCallJob : public TimedJob {
 public:
     // `call` is handed the job, to see whether it was abandoned; `progress`,
-    // when given, counts what has moved.
+    // when given, counts what has moved, and `grace` says how long it may
+    // stay still beyond the limit.
     PlatformCallJob(std::function<bool(const TimedJob&)> call, const wchar_t* operation,
-                    std::function<unsigned long long()> progress = nullptr)
-        : call_(std::move(call)), progress_(std::move(progress)), operation_(operation) {}
+                    std::function<unsigned long long()> progress = nullptr,
+                    std::function<unsigned long long()> grace = nullptr)
+        : call_(std::move(call)), progress_(std::move(progress)), grace_(std::move(grace)), operation_(operation) {}
     void Run() override;
+    // What the call captured (a handle it made among it) goes with it.
+    void ReleaseOwn() override { call_ = nullptr; }
     unsigned long long Progress() const override { return progress_ ? progress_() : 0; }
+    unsigned long long GraceMilliseconds() const override { return grace_ ? grace_() : 0; }
 
     bool succeeded = false;
     DWORD error = ERROR_NOT_ENOUGH_MEMORY;
@@ -33,6 +38,7 @@ public:
 private:
     std::function<bool(const TimedJob&)> call_;
     std::function<unsigned long long()> progress_;
+    std::function<unsigned long long()> grace_;
     const wchar_t* operation_;
 };
 

@@ -1,5 +1,6 @@
 #include "DirectoryTree.h"
 
+#include "../component/CodePageText.h"
 #include "../component/Error.h"
 #include "../component/Owners.h"
 #include "../component/Text.h"
@@ -49,10 +50,11 @@ HRESULT RaiseUnsafeName(DWORD code) {
     return RaisePlatformError(ftp_error::kGetFile, source::kFtp, message::kGetFile, code, operation::kGetFile);
 }
 
-// Whether `name` would land on a file that this download already wrote into
-// the folder: a twin in letter case, on a local file system that ignores case.
-bool LandsOnWrittenFile(const std::vector<std::wstring>& written, const std::wstring& local,
-                        const std::wstring& name) {
+// Whether `name` would land on a file or folder that this download already
+// wrote into the folder: a twin in letter case, on a local file system that
+// ignores case.
+bool LandsOnWrittenEntry(const std::vector<std::wstring>& written, const std::wstring& local,
+                         const std::wstring& name) {
     for (const std::wstring& earlier : written) {
         if (EqualsIgnoringCase(earlier, name) && GetFileAttributesW((local + kLocalSeparator + name).c_str()) !=
                                                      INVALID_FILE_ATTRIBUTES)
@@ -60,6 +62,26 @@ bool LandsOnWrittenFile(const std::vector<std::wstring>& written, const std::wst
     }
     return false;
 }
+
+// The error of the last failed call, kept aside while other calls run.
+class PendingError {
+public:
+    void Keep(HRESULT hr) {
+        hr_ = hr;
+        GetErrorInfo(0, info_.ReleaseAndGetAddressOf());
+    }
+    // Raises the kept error again in place of `later`, when `later` only
+    // says that the connection the kept failure closed is gone.
+    HRESULT Over(HRESULT later) {
+        if (SUCCEEDED(hr_) || later != ftp_error::kNoConnection) return later;
+        SetErrorInfo(0, info_.Get());
+        return hr_;
+    }
+
+private:
+    HRESULT hr_ = S_OK;
+    ComPtr<IErrorInfo> info_;
+};
 
 }  // namespace
 
@@ -93,7 +115,7 @@ HRESULT DownloadTree(_FTP& ftp, TreeWalk& walk, VARIANT* remotePath, VARIANT* lo
     if (SUCCEEDED(hr)) hr = files->Count(&count);
     if (FAILED(hr)) return hr;
 
-    std::vector<std::wstring> written;  // files this call wrote into `local`
+    std::vector<std::wstring> written;  // files and folders this call wrote into `local`
     for (LONG position = 1; position <= count; ++position) {
         ComPtr<_FTPFile> entry;
         enum_FileType type = FTPFile;
@@ -107,16 +129,19 @@ HRESULT DownloadTree(_FTP& ftp, TreeWalk& walk, VARIANT* remotePath, VARIANT* lo
         if (entryName == L"." || entryName == L"..") continue;
         const bool descend = type == FTPDirectory && *traverse;
         if (!descend && type != FTPFile) continue;
+        // A name the code page could not read would become a local name of raw bytes.
+        if (CodePageText::HoldsRawBytes(entryName)) return RaiseUnsafeName(ERROR_NO_UNICODE_TRANSLATION);
         if (!IsPlainFileName(entryName)) return RaiseUnsafeName(ERROR_INVALID_NAME);
-        // The second of two case twins would replace the first: neither is lost.
-        if (!descend && LandsOnWrittenFile(written, local, entryName)) return RaiseUnsafeName(ERROR_FILE_EXISTS);
+        // The second of two case twins would replace the first, or fill its
+        // folder: it ends the download before anything of it is written.
+        if (LandsOnWrittenEntry(written, local, entryName)) return RaiseUnsafeName(ERROR_FILE_EXISTS);
 
         PathArgument childRemote(remote + kRemoteSeparator + entryName);
         PathArgument childLocal(local + kLocalSeparator + entryName);
         hr = descend ? ftp.GetDirectory(childRemote.Get(), childLocal.Get(), overwrite, traverse)
                      : ftp.GetFile(childRemote.Get(), childLocal.Get(), overwrite);
         if (FAILED(hr)) return hr;
-        if (!descend) written.push_back(entryName);
+        written.push_back(entryName);
     }
     return ftp.put_Directory(saved.Get());
 }
@@ -153,12 +178,15 @@ HRESULT UploadTree(_FTP& ftp, TreeWalk& walk, VARIANT* localPath, VARIANT* remot
             if (IdentifyFolder(childLocalPath, identity) && walk.uploadedFolders.count(identity)) continue;
             PathArgument name(folder);
             // The directory may exist already: whatever goes wrong here shows
-            // when the nested call enters it.
-            if (FAILED(ftp.CreateDirectory(name.Get()))) SetErrorInfo(0, nullptr);
+            // when the nested call enters it, unless the failure took the
+            // connection with it (a time-out): then it is the one reported.
+            PendingError creation;
+            hr = ftp.CreateDirectory(name.Get());
+            if (FAILED(hr)) creation.Keep(hr);  // which takes the error object off the thread
             PathArgument childLocal(childLocalPath);
             PathArgument childRemote(remote + kRemoteSeparator + folder);
             hr = ftp.PutDirectory(childLocal.Get(), childRemote.Get(), traverse);
-            if (FAILED(hr)) return hr;
+            if (FAILED(hr)) return creation.Over(hr);
         }
     }
     for (const std::wstring& file : files) {

@@ -8,8 +8,10 @@
 #include "FtpFailures.h"
 #include "TemporaryFile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cwchar>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,7 +29,6 @@ std::wstring FolderOf(const std::wstring& path) {
     return std::wstring();
 }
 
-
 // The file in which the platform keeps its own copy of what `remoteFile`
 // reads, or "" when it keeps none.
 std::wstring CacheFileOf(HINTERNET remoteFile) {
@@ -38,38 +39,41 @@ std::wstring CacheFileOf(HINTERNET remoteFile) {
 }
 
 // Transfers through the platform's remote file handle, piece by piece, each
-// piece counted: the transfers within a limit, and those of local files whose
-// names the ANSI entry points cannot take.
+// piece counted. The platform's own file-to-file calls move 8 KiB a call and
+// take only ANSI local paths; this moves larger pieces between wide paths.
 class PieceTransfer {
 public:
-    PieceTransfer(HINTERNET connection, std::string remote, std::wstring local, DWORD transferType)
-        : connection_(connection), remote_(std::move(remote)), local_(std::move(local)), transferType_(transferType) {}
+    // `pieceBytes` are moved per platform call, at most kTransferPieceBytes.
+    PieceTransfer(HINTERNET connection, std::string remote, DWORD transferType, DWORD pieceBytes)
+        : connection_(connection), remote_(std::move(remote)), transferType_(transferType), pieceBytes_(pieceBytes) {}
 
-    bool Upload(const TimedJob& job) {
-        FileHandle file(CreateFileW(local_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    // The local file is shared for deleting and renaming too: a transfer
+    // that runs on after its time-out keeps no caller from its own file.
+    bool Upload(const TimedJob& job, const std::wstring& local) {
+        FileHandle file(CreateFileW(local.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
         if (!file) return false;
         return Move(job, GENERIC_WRITE, [&](char* piece, DWORD& read) {
-            return ReadFile(file.Get(), piece, kTransferPieceBytes, &read, nullptr) != FALSE;
+            return ReadFile(file.Get(), piece, pieceBytes_, &read, nullptr) != FALSE;
         }, [&](HINTERNET target, const char* piece, DWORD read) {
             DWORD written = 0;
             return InternetWriteFile(target, piece, read, &written) && written == read;
         });
     }
 
-    // Into the existing local file, which it truncates.
-    bool Download(const TimedJob& job) {
-        FileHandle file(CreateFileW(local_.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr));
-        if (!file) return false;
+    // Into the open, empty local file `target`.
+    bool Download(const TimedJob& job, HANDLE target) {
         HINTERNET remoteFile = nullptr;
         return Move(job, GENERIC_READ, [&](char* piece, DWORD& read) {
-            return InternetReadFile(remoteFile, piece, kTransferPieceBytes, &read) != FALSE;
+            return InternetReadFile(remoteFile, piece, pieceBytes_, &read) != FALSE;
         }, [&](HINTERNET, const char* piece, DWORD read) {
             DWORD written = 0;
-            return WriteFile(file.Get(), piece, read, &written, nullptr) && written == read;
+            return WriteFile(target, piece, read, &written, nullptr) && written == read;
         }, &remoteFile);
     }
 
     unsigned long long Moved() const { return moved_.load(); }
+    unsigned long long GraceMilliseconds() const { return graceMilliseconds_.load(); }
 
 private:
     template <typename Read, typename Write>
@@ -81,7 +85,7 @@ private:
         if (opened) *opened = remote.Get();
         const std::wstring platformCopy =
             remote && access == GENERIC_READ ? CacheFileOf(remote.Get()) : std::wstring();
-        std::vector<char> piece(kTransferPieceBytes);
+        std::vector<char> piece(pieceBytes_);
         while (succeeded && !job.Abandoned()) {
             DWORD count = 0;
             if (!read(piece.data(), count)) {
@@ -98,7 +102,11 @@ private:
             moved_ += count;
         }
         // Closing the remote file reads the server's final reply, which the
-        // platform does not judge: a failure there is the transfer's.
+        // platform does not judge: a failure there is the transfer's. An
+        // upload's last bytes may still be draining to a slow server then.
+        if (access == GENERIC_WRITE)
+            graceMilliseconds_ = std::min<unsigned long long>(moved_, kUndrainedUploadBytes) * 1000 /
+                                 kSlowestTransferBytesPerSecond;
         if (remote && !remote.Close() && succeeded) {
             succeeded = false;
             error = GetLastError();
@@ -116,20 +124,28 @@ private:
 
     HINTERNET connection_;
     std::string remote_;
-    std::wstring local_;
     DWORD transferType_;
+    DWORD pieceBytes_;
     std::atomic<unsigned long long> moved_{0};
+    std::atomic<unsigned long long> graceMilliseconds_{0};
 };
 
-// `target`, when given, is the temporary file the transfer writes: the job
-// holds it for as long as it runs.
-HRESULT TransferInPieces(TimeLimit& limit, const PlatformFailure& failure, std::shared_ptr<PieceTransfer> transfer,
-                         bool upload, std::shared_ptr<TemporaryFile> target = nullptr) {
-    auto job = std::make_shared<PlatformCallJob>(
-        [transfer, upload, target](const TimedJob& self) {
-            return upload ? transfer->Upload(self) : transfer->Download(self);
-        },
-        failure.operation, [transfer] { return transfer->Moved(); });
+// The bytes moved per platform call. Within a limit, a piece that moves at
+// the slowest rate still counted as moving takes three quarters of it at
+// most: only a finished piece counts as progress.
+DWORD PieceBytes(const TimeLimit& limit) {
+    if (!limit.Active()) return kTransferPieceBytes;
+    const unsigned long long bytes = static_cast<unsigned long long>(limit.Seconds()) * kSlowestTransferBytesPerSecond * 3 / 4;
+    return static_cast<DWORD>(std::min<unsigned long long>(bytes, kTransferPieceBytes));
+}
+
+// `move` runs the transfer on the job; everything it captures (the
+// temporary file a download writes among it) is held for as long as the job runs.
+HRESULT TransferInPieces(TimeLimit& limit, const PlatformFailure& failure, const std::shared_ptr<PieceTransfer>& transfer,
+                         std::function<bool(const TimedJob&)> move) {
+    auto job = std::make_shared<PlatformCallJob>(std::move(move), failure.operation,
+                                                 [transfer] { return transfer->Moved(); },
+                                                 [transfer] { return transfer->GraceMilliseconds(); });
     return limit.CallPlatform(source::kFtp, failure, job);
 }
 
@@ -144,14 +160,13 @@ HRESULT UploadFile(TimeLimit& limit, const CodePageText& names, HINTERNET connec
     if (SUCCEEDED(hr)) hr = CheckPlatformText(local, source::kFtp, ftp_failure::kPutFile);
     if (SUCCEEDED(hr)) hr = RemoteText(names, remoteText, source::kFtp, ftp_failure::kPutFile, remote);
     if (FAILED(hr)) return hr;
-    if ((!limit.Active() && FitsAnsi(local)) || !connection) {
-        const std::string localAnsi = ToAnsi(local);
-        return CallPlatform(source::kFtp, ftp_failure::kPutFile, [&] {
-            return FtpPutFileA(connection, localAnsi.c_str(), remote.c_str(), transferType, 0);
-        });
-    }
-    return TransferInPieces(limit, ftp_failure::kPutFile,
-                            std::make_shared<PieceTransfer>(connection, remote, local, transferType), true);
+    // Without a connection the platform refuses the handle, with its own error.
+    if (!connection) return CallPlatform(source::kFtp, ftp_failure::kPutFile, [&] {
+        return FtpPutFileA(connection, ToAnsi(local).c_str(), remote.c_str(), transferType, 0);
+    });
+    auto transfer = std::make_shared<PieceTransfer>(connection, remote, transferType, PieceBytes(limit));
+    return TransferInPieces(limit, ftp_failure::kPutFile, transfer,
+                            [transfer, local](const TimedJob& job) { return transfer->Upload(job, local); });
 }
 
 HRESULT DownloadFile(TimeLimit& limit, const CodePageText& names, HINTERNET connection, const VARIANT* remotePath,
@@ -163,45 +178,33 @@ HRESULT DownloadFile(TimeLimit& limit, const CodePageText& names, HINTERNET conn
     if (SUCCEEDED(hr)) hr = RemoteText(names, remoteText, source::kFtp, ftp_failure::kGetFile, remote);
     if (SUCCEEDED(hr)) hr = CheckPlatformText(local, source::kFtp, ftp_failure::kGetFile);
     if (FAILED(hr)) return hr;
-    // A local path outside the ANSI code page is written through the wide
-    // file functions, piece by piece.
-    const bool ansiPath = FitsAnsi(local);
 
     // Only true (-1) complements to zero; every other value refuses to replace.
     const DWORD failIfExists = static_cast<WORD>(~static_cast<WORD>(overwrite));
     // Without a connection the platform refuses the handle before it touches
     // any local file: no temporary file is needed to keep one safe.
-    if ((failIfExists != 0 && !limit.Active() && ansiPath) || !connection) {
-        const std::string localAnsi = ToAnsi(local);
-        return CallPlatform(source::kFtp, ftp_failure::kGetFile, [&] {
-            return FtpGetFileA(connection, remote.c_str(), localAnsi.c_str(), failIfExists, kLocalFileAttributes,
-                               transferType, 0);
-        });
-    }
+    if (!connection) return CallPlatform(source::kFtp, ftp_failure::kGetFile, [&] {
+        return FtpGetFileA(connection, remote.c_str(), ToAnsi(local).c_str(), failIfExists, kLocalFileAttributes,
+                           transferType, 0);
+    });
     // A file the download may not replace fails as the platform fails it,
     // before the server is asked.
     if (failIfExists != 0 && GetFileAttributesW(local.c_str()) != INVALID_FILE_ATTRIBUTES)
         return RaisePlatformError(ftp_error::kGetFile, source::kFtp, message::kGetFile, ERROR_FILE_EXISTS,
                                   operation::kGetFile);
 
-    // WinINet deletes the local file when a replacing transfer fails, so the
-    // download lands beside it first and replaces it only when complete.
+    // The download lands beside the destination and replaces it only when
+    // complete, so a failed transfer leaves an existing file as it was.
     auto download = std::make_shared<TemporaryFile>();
     hr = CallPlatform(source::kFtp, ftp_failure::kGetFile, [&] { return download->Create(FolderOf(local)); });
     if (FAILED(hr)) return hr;
-    if (limit.Active() || !ansiPath) {
-        // The job holds the temporary file: one that runs on after a time-out
-        // removes it when it ends, and never touches the destination.
-        hr = TransferInPieces(limit, ftp_failure::kGetFile,
-                              std::make_shared<PieceTransfer>(connection, remote, download->Path(), transferType),
-                              false, download);
-    } else {
-        const std::string temporaryAnsi = ToAnsi(download->Path());
-        hr = CallPlatform(source::kFtp, ftp_failure::kGetFile, [&] {
-            return FtpGetFileA(connection, remote.c_str(), temporaryAnsi.c_str(), FALSE, kLocalFileAttributes,
-                               transferType, 0);
-        });
-    }
+    // The job holds the temporary file: one that runs on after a time-out
+    // removes it when it ends, and never touches the destination; the file
+    // goes with the process should that end first.
+    auto transfer = std::make_shared<PieceTransfer>(connection, remote, transferType, PieceBytes(limit));
+    hr = TransferInPieces(limit, ftp_failure::kGetFile, transfer, [transfer, download](const TimedJob& job) {
+        return transfer->Download(job, download->Handle());
+    });
     if (SUCCEEDED(hr)) {
         hr = CallPlatform(source::kFtp, ftp_failure::kGetFile,
                           [&] { return download->MoveOver(local, failIfExists == 0); });

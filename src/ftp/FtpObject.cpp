@@ -10,8 +10,11 @@
 #include "PageObjects.h"
 #include "RemoteCommand.h"
 
-#include <array>
+#include <algorithm>
+#include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace quorlin {
 
@@ -34,6 +37,29 @@ const PlatformFailure* FtpObject::OutOfMemoryRow(std::wstring_view member) noexc
         if (row.member == member) return row.row;
     return nullptr;
 }
+
+namespace {
+
+// The server's working directory, asked again with more room for as long as
+// the platform says the buffer is too small or the text fills it.
+bool ReadCurrentDirectory(HINTERNET connection, std::string& directory) {
+    for (DWORD size = kDirectoryBufferChars;;) {
+        std::vector<char> buffer(size + 1, '\0');
+        DWORD length = size;
+        if (FtpGetCurrentDirectoryA(connection, buffer.data(), &length)) {
+            const size_t used = strnlen(buffer.data(), size);
+            if (used + 1 < size || size >= kLongestDirectoryChars) {
+                directory.assign(buffer.data(), used);
+                return true;
+            }
+        } else if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size >= kLongestDirectoryChars) {
+            return false;
+        }
+        size = std::min<DWORD>(std::max<DWORD>(size * 2, length + 1), kLongestDirectoryChars);
+    }
+}
+
+}  // namespace
 
 FtpObject::FtpObject() : DispatchObject(source::kFtp) {
     port_ = kDefaultFtpPort;
@@ -210,17 +236,13 @@ HRESULT FtpObject::get_Directory(VARIANT* result) {
     VariantInit(result);
     if (!connectionOpen_) return RaiseError(ftp_error::kNoConnection, source::kFtp, message::kNoConnection);
     const ReplyTextScope replies(names_.CodePage());
-    // The buffer belongs to the call, which may run on after a time-out.
-    auto directory = std::make_shared<std::array<char, kDirectoryBufferChars>>();
+    // The text belongs to the call, which may run on after a time-out.
+    auto directory = std::make_shared<std::string>();
     const HINTERNET connection = connection_.Get();
-    HRESULT hr = timeLimit_.CallPlatform(source::kFtp, ftp_failure::kRetrieveDirectory, [=] {
-        DWORD length = kDirectoryBufferChars;
-        return FtpGetCurrentDirectoryA(connection, directory->data(), &length);
-    });
+    HRESULT hr = timeLimit_.CallPlatform(source::kFtp, ftp_failure::kRetrieveDirectory,
+                                         [=] { return ReadCurrentDirectory(connection, *directory); });
     if (FAILED(hr)) return AfterCall(hr);
-    // The buffer was all NUL before the call, so its text ends inside it.
-    directory->back() = '\0';
-    return TextToVariant(names_.Decode(directory->data()), result);
+    return TextToVariant(names_.DecodeName(*directory), result);
 }
 
 HRESULT FtpObject::put_Directory(VARIANT* str_directory) {

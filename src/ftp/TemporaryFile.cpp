@@ -7,6 +7,9 @@
 namespace quorlin {
 
 TemporaryFile::~TemporaryFile() {
+    // A file still marked goes with its handle; one whose mark could not be
+    // set is deleted by name.
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
     if (!path_.empty()) DeleteFileW(path_.c_str());
 }
 
@@ -19,10 +22,13 @@ bool TemporaryFile::Create(const std::wstring& folder) {
         std::swprintf(name, sizeof name / sizeof name[0], L"%ls%04lx.tmp", kTemporaryFilePrefix,
                       static_cast<unsigned long>((seed + attempt) & 0xFFFF));
         std::wstring path = folder + name;
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, kLocalFileAttributes, nullptr);
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, kLocalFileAttributes,
+                                  nullptr);
         if (file != INVALID_HANDLE_VALUE) {
-            CloseHandle(file);
             path_ = std::move(path);
+            handle_ = file;
+            // Without the mark the file is still removed by its owner.
+            marked_ = DeleteOnClose(true);
             return true;
         }
         if (GetLastError() != ERROR_FILE_EXISTS) return false;
@@ -30,7 +36,20 @@ bool TemporaryFile::Create(const std::wstring& folder) {
     return false;  // every name taken: the last error says the file exists
 }
 
+bool TemporaryFile::DeleteOnClose(bool deleting) {
+    FILE_DISPOSITION_INFO disposition = {};
+    disposition.DeleteFile = deleting ? TRUE : FALSE;
+    return SetFileInformationByHandle(handle_, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
+
 bool TemporaryFile::MoveOver(const std::wstring& destination, bool replace) {
+    if (handle_ != INVALID_HANDLE_VALUE) {
+        // The mark is taken back before the handle closes, or the file would go with it.
+        if (marked_ && !DeleteOnClose(false)) return false;
+        marked_ = false;
+        CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
     if (!MoveFileExW(path_.c_str(), destination.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0)) return false;
     path_.clear();
     return true;

@@ -66,37 +66,44 @@ bool PageBody::Prepare(HINTERNET request) {
     announced_ = Chunked(request) ? std::nullopt : AnnouncedLength(request);
     if (!announced_) return true;
     if (*announced_ > LongestBody()) return OutOfMemory();
-    if (*announced_ == 0 || !SingleByteCodePage()) return true;
-    textRoom_ = static_cast<size_t>(std::min<unsigned long long>(*announced_, kBodyHeadStartBytes));
-    text_.Reset(SysAllocStringLen(nullptr, static_cast<UINT>(textRoom_)));
-    if (text_.Failed()) textRoom_ = 0;  // the growing buffer will try instead
+    inText_ = *announced_ != 0 && SingleByteCodePage();
+    return true;
+}
+
+bool PageBody::Wanted(HINTERNET request, DWORD most, DWORD& wanted) const {
+    wanted = most;
+    if (!whatArrives_) return true;
+    DWORD available = 0;
+    if (!InternetQueryDataAvailable(request, &available, 0, 0)) return false;
+    // Nothing available is the end, which a read of any size finds.
+    if (available) wanted = std::min(available, most);
     return true;
 }
 
 bool PageBody::ReadPiece(HINTERNET request, bool& finished) {
+    // A short body, or a long one once an eighth of it is in, gets its text
+    // at the full announced length: a claim alone never reserves memory.
+    if (inText_ && !text_.Get() && (*announced_ <= kBodyHeadStartBytes || received_ >= *announced_ / 8))
+        MoveToText();
     return text_.Get() ? ReadIntoText(request, finished) : ReadIntoBytes(request, finished);
 }
 
-bool PageBody::MakeRoomInText() {
-    if (received_ < textRoom_) return true;
-    // Twice the room, up to the announced length: one character per byte.
-    const size_t room = static_cast<size_t>(std::min<unsigned long long>(*announced_, textRoom_ * 2ull));
-    Bstr larger;
-    larger.Reset(SysAllocStringLen(nullptr, static_cast<UINT>(room)));
-    if (larger.Failed()) return OutOfMemory();
-    std::memcpy(larger.Get(), text_.Get(), static_cast<size_t>(received_));
-    text_ = std::move(larger);
-    textRoom_ = room;
-    return true;
+void PageBody::MoveToText() {
+    inText_ = false;  // one try: without the memory, the growing buffer goes on
+    text_.Reset(SysAllocStringLen(nullptr, static_cast<UINT>(*announced_)));
+    if (text_.Failed()) return;
+    if (!bytes_.empty()) std::memcpy(text_.Get(), bytes_.data(), bytes_.size());
+    std::vector<char>().swap(bytes_);
 }
 
 bool PageBody::ReadIntoText(HINTERNET request, bool& finished) {
     DWORD read = 0;
     if (received_ < *announced_) {
-        if (!MakeRoomInText()) return false;
         char* storage = reinterpret_cast<char*>(text_.Get());
-        const unsigned long long room = textRoom_ - received_;
-        const DWORD wanted = static_cast<DWORD>(std::min<unsigned long long>(room, kBodyPieceBytes));
+        const unsigned long long room = *announced_ - received_;
+        DWORD wanted = 0;
+        if (!Wanted(request, static_cast<DWORD>(std::min<unsigned long long>(room, kBodyPieceBytes)), wanted))
+            return false;
         if (!InternetReadFile(request, storage + received_, wanted, &read)) return false;
         received_ += read;
         finished = read == 0;
@@ -139,8 +146,12 @@ bool PageBody::ReadIntoBytes(HINTERNET request, bool& finished) {
     } catch (const std::exception&) {
         return OutOfMemory();
     }
-    DWORD read = 0;
-    const BOOL succeeded = InternetReadFile(request, bytes_.data() + held, kBodyPieceBytes, &read);
+    DWORD read = 0, wanted = 0;
+    if (!Wanted(request, kBodyPieceBytes, wanted)) {
+        bytes_.resize(held);
+        return false;
+    }
+    const BOOL succeeded = InternetReadFile(request, bytes_.data() + held, wanted, &read);
     const DWORD error = GetLastError();
     bytes_.resize(held + (succeeded ? read : 0));
     received_ += succeeded ? read : 0;
@@ -151,7 +162,7 @@ bool PageBody::ReadIntoBytes(HINTERNET request, bool& finished) {
 
 bool PageBody::TakeText(BSTR* text) {
     *text = nullptr;
-    if (text_.Get() && received_ == *announced_ && textRoom_ == received_) {
+    if (text_.Get() && received_ == *announced_) {
         // One byte makes one character: widened in place from the end, each
         // character lands at or behind the byte it comes from.
         wchar_t table[256];

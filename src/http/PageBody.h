@@ -4,10 +4,11 @@
 //
 // When the response announces its length and the ANSI code page has one byte
 // per character, the bytes are read straight into the text's own buffer and
-// widened there in place. That buffer grows with what arrives (from a bounded
-// head start), never from the announced length alone. Other bodies gather in
-// a growing byte buffer that is converted at the end. A body that could never
-// become one text fails as soon as that is known.
+// widened there in place. A long body's text is taken only once an eighth of
+// it has arrived (the bytes before gather in a buffer and move over), never
+// from the announced length alone. Other bodies gather in a growing byte
+// buffer that is converted at the end. A body that could never become one
+// text fails as soon as that is known.
 #pragma once
 
 #include "../component/Owners.h"
@@ -24,6 +25,11 @@ public:
     // read. False with the last error set when the announced body could never
     // become one text.
     bool Prepare(HINTERNET request);
+
+    // From now on each read asks for no more than has arrived (waiting for
+    // a first byte or the end), so that it returns as soon as anything moved:
+    // a time limit then sees every byte.
+    void ReadWhatArrives() { whatArrives_ = true; }
 
     // Reads the next piece of the response; false with the thread's last
     // error set when the read fails, or when the body grows beyond what one
@@ -45,16 +51,20 @@ public:
 private:
     bool ReadIntoText(HINTERNET request, bool& finished);
     bool ReadIntoBytes(HINTERNET request, bool& finished);
-    // Room in the text's buffer for the next piece, growing it as needed.
-    bool MakeRoomInText();
+    // `most`, or after ReadWhatArrives no more than has arrived; false with
+    // the last error set when waiting for it fails.
+    bool Wanted(HINTERNET request, DWORD most, DWORD& wanted) const;
+    // Takes the text at the announced length and moves the bytes gathered so far into it.
+    void MoveToText();
     // Moves what the text's buffer holds, and `count` bytes more, to the growing buffer.
     bool MoveToBytes(const char* more, size_t count);
 
     std::optional<unsigned long long> announced_;
     unsigned long long received_ = 0;
+    bool inText_ = false;      // the body is to move into a text of the announced length
     Bstr text_;                // when set: the first received_ bytes of its buffer are the body
-    size_t textRoom_ = 0;      // bytes the text's buffer has room for, at most the announced length
     std::vector<char> bytes_;  // otherwise: the body
+    bool whatArrives_ = false;
 };
 
 }  // namespace quorlin

@@ -17,7 +17,7 @@ std::wstring EntryName(const WIN32_FIND_DATAA& record, const CodePageText& names
     const char* name = record.cFileName;
     const void* end = std::memchr(name, '\0', kFileNameChars);
     const size_t length = end ? static_cast<size_t>(static_cast<const char*>(end) - name) : kFileNameChars;
-    return names.Decode(std::string_view(name, length));
+    return names.DecodeName(std::string_view(name, length));
 }
 
 bool Shown(const FileEntry& entry, LONG flags) {

@@ -148,7 +148,7 @@ constexpr INTERNET_PORT kHttpsPort = 443;               // INTERNET_DEFAULT_HTTP
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
 constexpr DWORD kSecureRequestFlag = INTERNET_FLAG_SECURE;
 constexpr DWORD kBodyPieceBytes = 256 * 1024;           // asked of each read of a page body
-constexpr size_t kBodyHeadStartBytes = 16 * 1024 * 1024; // room taken for an announced body before it arrives
+constexpr size_t kBodyHeadStartBytes = 16 * 1024 * 1024; // an announced body this long gets its text before it arrives
 constexpr size_t kLongestUrlPath = 32767;               // the first "/" must stand within this many characters
 constexpr const wchar_t* kHttpScheme = L"http://";
 constexpr const wchar_t* kHttpsScheme = L"https://";
@@ -156,6 +156,10 @@ constexpr const wchar_t* kHttpsScheme = L"https://";
 // Time limits.
 constexpr LONG kLongestTimeout = 86400;  // seconds: a day
 constexpr DWORD kTransferPieceBytes = 64 * 1024;  // moved per call by a transfer in pieces
+constexpr DWORD kSlowestTransferBytesPerSecond = 1024;  // a transfer this fast is never cut by a time limit
+// What may still be on its way to the server when an upload's final reply is
+// awaited: that much more silence, at the slowest rate, is allowed then.
+constexpr DWORD kUndrainedUploadBytes = 64 * 1024;
 // A remote file opened for a transfer in pieces is fetched from the server and
 // not kept in the platform's cache.
 constexpr DWORD kRemoteFileFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
@@ -170,7 +174,8 @@ constexpr DWORD kExtendedError = 12003;      // ERROR_INTERNET_EXTENDED_ERROR
 constexpr DWORD kFormatFromModuleAndSystem = 0x1800;  // FROM_HMODULE | FROM_SYSTEM
 constexpr DWORD kErrorTextBufferChars = 2048;
 constexpr DWORD kFormatMessageChars = 256;
-constexpr DWORD kDirectoryBufferChars = 260;
+constexpr DWORD kDirectoryBufferChars = 260;          // the first room for a working directory's text
+constexpr DWORD kLongestDirectoryChars = 1 << 20;  // the most a working directory's text is read to
 
 // Listings.
 constexpr DWORD kNoMoreEntries = 18;  // ERROR_NO_MORE_FILES: the find calls' end of a listing

@@ -170,6 +170,33 @@ TEST_P(CodePages, CodePageZeroShowsTheRawBytesAsToday) {
     EXPECT_EQ(S_OK, GetFile(L"r\u00c3\u00a9sum\u00c3\u00a9.txt", LocalFile(L"back.txt"), VARIANT_TRUE));
 }
 
+// A name the code page cannot read lists with each byte from 0x80 up as
+// U+DC80 to U+DCFF, and the members given that name reach that very entry;
+// a tree download stops there.
+TEST_P(CodePages, NamesTheCodePageCannotReadKeepTheirBytes) {
+    ASSERT_TRUE(WriteBytes(LocalFile(L"source.txt"), "raw"));
+    ASSERT_EQ(S_OK, ftp2_->put_CodePage(1252));  // the single bytes FF and FE: no UTF-8
+    ASSERT_EQ(S_OK, PutFile(LocalFile(L"source.txt"), L"\u00ff.txt"));
+    ASSERT_EQ(S_OK, PutFile(LocalFile(L"source.txt"), L"\u00fe.txt"));
+    ASSERT_EQ(S_OK, ftp2_->put_CodePage(CP_UTF8));
+    const std::wstring ff = L"\xDCFF.txt", fe = L"\xDCFE.txt";
+    const std::set<std::wstring> listed = ListedNames(ftp_.Get());
+    EXPECT_EQ(1u, listed.count(ff));
+    EXPECT_EQ(1u, listed.count(fe));
+    ASSERT_EQ(S_OK, GetFile(ff, LocalFile(L"back.txt"), VARIANT_TRUE));
+    EXPECT_EQ("raw", ReadBytes(LocalFile(L"back.txt")).value_or(""));
+    TextArgument here(L"."), into(LocalFile(L"tree"));
+    VARIANT_BOOL yes = VARIANT_TRUE;
+    ExpectRaised(kGetFileError, ftp_->GetDirectory(&here, &into, &yes, &yes),
+                 L"Error getting file from the remote server.", L"GetFile error code: 1113 ");
+    ASSERT_EQ(S_OK, RenameFile(fe, L"plain.txt"));
+    ASSERT_EQ(S_OK, DeleteFile(ff));
+    std::set<std::wstring> left = ListedNames(ftp_.Get());
+    left.erase(L".");
+    left.erase(L"..");
+    EXPECT_EQ(std::set<std::wstring>{L"plain.txt"}, left);
+}
+
 INSTANTIATE_FOR_EVERY_SERVER_PASSIVE(CodePages);
 
 // A name that the chosen code page cannot carry raises the member's error with
@@ -188,7 +215,7 @@ TEST(CodePage, CharactersTheCodePageLacksRaiseBeforeAnythingIsSent) {
     ASSERT_EQ(S_OK, ftp->put_Directory(&into));
     ASSERT_TRUE(WriteBytes(Scratch() + L"\\unsendable.txt", "x"));
 
-    for (const auto& [codePage, name] : {std::pair<LONG, std::wstring>{1252, kGreek},
+    for (const auto& [codePage, name] : {std::pair<LONG, std::wstring>{0, kGreek}, {1252, kGreek},
                                          std::pair<LONG, std::wstring>{CP_UTF8, L"half\xD800pair"}}) {
         SCOPED_TRACE(codePage);
         ASSERT_EQ(S_OK, ftp2->put_CodePage(codePage));

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 
 namespace {
 
@@ -264,28 +265,38 @@ TEST_P(FtpTree, ListedNamesThatAreNoPlainFileNameAreNeverWritten) {
 }
 
 TEST_P(FtpTree, TheSecondOfTwoCaseTwinsStopsTheDownloadAndTheFirstStays) {
-    ASSERT_EQ(S_OK, CreateDirectory(L"twins"));
     ASSERT_TRUE(WriteBytes(LocalFile(L"first"), "first"));
     ASSERT_TRUE(WriteBytes(LocalFile(L"second"), "second"));
-    ASSERT_EQ(S_OK, PutFile(LocalFile(L"first"), L"twins/Readme.txt"));
-    ASSERT_EQ(S_OK, PutFile(LocalFile(L"second"), L"twins/README.TXT"));
-    const std::vector<std::wstring> order = ListedNames(Remote(L"twins"));
-    ASSERT_EQ(2u, order.size());
-    const std::string laterContent = order[1] == L"Readme.txt" ? "first" : "second";
-
-    const std::string firstContent = laterContent == "first" ? "second" : "first";
-
-    // The local file system takes both names for one file: the second twin
-    // stops the operation before anything is written for it, with overwrite
-    // or without, and the first twin's file stays.
-    for (VARIANT_BOOL overwrite : {VARIANT_FALSE, VARIANT_TRUE}) {
-        const std::wstring target = LocalFile(overwrite ? L"replace" : L"keep");
-        ExpectRaised(kGetFile, GetDirectory(Remote(L"twins"), target, overwrite, VARIANT_TRUE), kGetFileMessage,
-                     L"GetFile error code: 80 ");
-        Tree kept = Read(target);
-        ASSERT_EQ(1u, kept.size());
-        EXPECT_EQ(order[0], kept.begin()->first);
-        EXPECT_EQ(firstContent, kept.begin()->second);
+    // Files, letters beyond ASCII, and folders (each holding x.txt) twin alike.
+    std::vector<std::wstring> order;
+    std::string firstContent;
+    for (const auto& [folder, one, other] : {std::tuple{L"accent-twins", L"caf\u00e9.txt", L"CAF\u00c9.txt"},
+                                             std::tuple{L"folder-twins", L"D", L"d"},
+                                             std::tuple{L"twins", L"Readme.txt", L"README.TXT"}}) {
+        SCOPED_TRACE(folder);
+        ASSERT_EQ(S_OK, SetDirectory(workspace_));  // a failed download leaves the directory it was in
+        const std::wstring remote = std::wstring(folder) + L"/";
+        const bool folders = std::wstring(one) == L"D";
+        ASSERT_EQ(S_OK, CreateDirectory(folder));
+        for (const auto& [twin, content] : {std::pair{one, L"first"}, std::pair{other, L"second"}}) {
+            if (folders) ASSERT_EQ(S_OK, CreateDirectory(remote + twin));
+            ASSERT_EQ(S_OK, PutFile(LocalFile(content), remote + twin + (folders ? L"/x.txt" : L"")));
+        }
+        order = ListedNames(Remote(folder));
+        ASSERT_EQ(2u, order.size());
+        firstContent = order[0] == one ? "first" : "second";
+        // The local file system takes both names for one entry: the second twin
+        // stops the operation before anything is written for it, with overwrite
+        // or without, and the first twin's file stays.
+        for (VARIANT_BOOL overwrite : {VARIANT_FALSE, VARIANT_TRUE}) {
+            const std::wstring target = LocalFile(std::wstring(folder) + (overwrite ? L"-replace" : L"-keep"));
+            ExpectRaised(kGetFile, GetDirectory(Remote(folder), target, overwrite, VARIANT_TRUE), kGetFileMessage,
+                         L"GetFile error code: 80 ");
+            const Tree kept = Read(target);
+            ASSERT_EQ(folders ? 2u : 1u, kept.size());
+            EXPECT_EQ(order[0] + (folders ? L"\\" : L""), kept.begin()->first);
+            EXPECT_EQ(firstContent, kept.rbegin()->second);
+        }
     }
     // A file that was there before the call is still replaced, by the first twin.
     ASSERT_TRUE(::CreateDirectoryW(LocalFile(L"stale").c_str(), nullptr));

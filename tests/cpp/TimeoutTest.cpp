@@ -15,6 +15,12 @@ using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
 
 int StallPort(int offset) { return std::stoi(EnvText("QUORLIN_STALL_PORT")) + offset; }
 
+// The pending error's description, for a failure report.
+std::string Described() {
+    const std::wstring description = TakeError().description;
+    return std::string(description.begin(), description.end());
+}
+
 // Ends every stalled connection, as a server that went away would.
 void DropStalledConnections() {
     WSADATA data;
@@ -230,6 +236,40 @@ TEST_F(Timeouts, CommandsAndListingsThatStall) {
                        return ftp->Files(&files);
                    });
     ExpectClosedAndReusable(ftp.Get());
+
+    // A tree upload whose MKD stalls reports that failure, not the closed connection after it.
+    const std::wstring tree = Scratch() + L"\\stalled-tree";
+    ::CreateDirectoryW(tree.c_str(), nullptr);
+    ::CreateDirectoryW((tree + L"\\sub").c_str(), nullptr);
+    ftp = NewFtp(StallPort(2));
+    ASSERT_EQ(S_OK, ftp->OpenConnection());
+    TextArgument local(tree), remote(L"/");
+    VARIANT_BOOL traverse = VARIANT_TRUE;
+    ExpectTimedOut(static_cast<HRESULT>(0x80040205), L"Error creating directory.", L"CreateDirectory",
+                   [&] { return ftp->PutDirectory(&local, &remote, &traverse); });
+}
+
+// Pieces small enough that each moves within the limit: what keeps arriving
+// (16 KiB/s each way, a page at 8,000 bytes/s) is never cut by a limit of one second.
+TEST_F(Timeouts, TransfersAndPagesThatKeepMovingAreNeverCut) {
+    ComPtr<_FTP2> ftp = NewFtp(StallPort(2), L"any", true, 1);
+    ASSERT_EQ(S_OK, ftp->OpenConnection());
+    const std::wstring local = Scratch() + L"\\slow.bin";
+    ASSERT_TRUE(WriteBytes(local, std::string(64 << 10, 'u')));
+    TextArgument remote(L"slow.bin"), path(local);
+    VARIANT_BOOL overwrite = VARIANT_TRUE;
+    EXPECT_EQ(S_OK, ftp->PutFile(&path, &remote)) << Described();
+    EXPECT_EQ(S_OK, ftp->GetFile(&remote, &path, &overwrite)) << Described();
+    EXPECT_TRUE(ReadBytes(local) == std::string(32 << 10, 's'));
+    ComPtr<_HTTP2> http = NewObject<_HTTP2>(CLSID_HTTP);
+    http->put_Timeout(1);
+    BSTR url = SysAllocString((L"127.0.0.1:" + std::to_wstring(StallPort(3)) + L"/body-slow").c_str());
+    http->put_URL(&url);
+    SysFreeString(url);
+    BSTR body = nullptr;
+    EXPECT_EQ(S_OK, http->GetString(&body)) << Described();
+    EXPECT_TRUE(std::wstring(body ? body : L"") == std::wstring(16000, L'b'));
+    SysFreeString(body);
 }
 
 TEST_F(Timeouts, PagesThatStall) {
@@ -298,6 +338,9 @@ TEST_F(Timeouts, TransfersThatStallKeepTheLocalFileAndLeaveNoTemporaryOne) {
         TextArgument source(upload), target(L"upload.bin");
         ExpectTimedOut(static_cast<HRESULT>(0x80040207), L"Error putting file to remote server.", L"PutFile",
                        [&] { return ftp->PutFile(&source, &target); });
+        // The upload that runs on keeps nobody from renaming the file.
+        EXPECT_TRUE(MoveFileW(upload.c_str(), (upload + L".moved").c_str()));
+        EXPECT_TRUE(MoveFileW((upload + L".moved").c_str(), upload.c_str()));
         ExpectClosedAndReusable(ftp.Get());
         if (passive) {
             DropStalledConnections();

@@ -25,4 +25,12 @@ ftp.Username = "any";
 e = raised(function () { ftp.OpenConnection(); });
 check(e && e.number == -2147220990 && e.description.indexOf("OpenConnection error code: 12002 ") > 0,
     "a server that never greets times out: " + describe(e));
+// A download left stalled when this process ends: scripts/test finds its folder empty afterwards.
+var fso = new ActiveXObject("Scripting.FileSystemObject"), folder = env("QUORLIN_SCRATCH") + "\\process-end";
+if (!fso.FolderExists(folder)) fso.CreateFolder(folder);
+ftp.Port = stall + 2;
+ftp.Passive = true;
+ftp.OpenConnection();
+e = raised(function () { ftp.GetFile("stall.bin", folder + "\\stalled.bin", true); });
+check(e && e.description.indexOf("GetFile error code: 12002 ") > 0, "a stalled download times out: " + describe(e));
 endSuite();

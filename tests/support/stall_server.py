@@ -6,9 +6,13 @@
               CWD /silent            no reply
               LIST in /stall-list    2 lines, then the data connection stays open and silent
               RETR stall.bin         half of 64 KiB, then silence
+              RETR slow.bin          32 KiB at 16 KiB/s, then the end
               STOR                   the data connection is never read
+              STOR slow.bin          read at 16 KiB/s to the end
+              MKD                    no reply
               PORT (active mode)     the server never connects back
-    BASE+3  HTTP: /headers-never (no reply), /body-stall (half the body, then silence)
+    BASE+3  HTTP: /headers-never (no reply), /body-stall (half the body, then silence),
+            /body-slow (16,000 bytes at 8,000 bytes/s)
     BASE+4  control: a line "drop" closes every stalled connection, as a dead server would
 Everything stalled is held until "drop" or the server's end; it ends by itself after 30 minutes.
     stall_server.py BASE"""
@@ -16,6 +20,7 @@ import socket
 import socketserver
 import sys
 import threading
+import time
 
 from scripted_servers import FtpSession, Server, request_path
 
@@ -54,6 +59,8 @@ class Ftp(FtpSession):
                 self.reply('200 ok')
             elif command == 'PWD':
                 self.reply('257 "%s"' % self.directory)
+            elif command == 'MKD':
+                return hold()
             elif command == 'CWD':
                 if argument == '/silent':
                     return hold()
@@ -75,6 +82,10 @@ class Ftp(FtpSession):
                 if self.active:
                     return hold()  # never connects back
                 data, _ = self.passive.accept()
+                if argument == 'slow.bin':
+                    self.move_slowly(data, command == 'RETR')
+                    self.reply('226 done')
+                    continue
                 if command == 'LIST' and self.directory == '/stall-list':
                     data.sendall(b'-rw-r--r-- 1 1 1 5 Jan 05 10:00 one.txt\r\n'
                                  b'-rw-r--r-- 1 1 1 5 Jan 05 10:00 two.txt\r\n')
@@ -89,10 +100,29 @@ class Ftp(FtpSession):
             else:
                 self.reply('502 not here')
 
+    @staticmethod
+    def move_slowly(data, sending):
+        """16 KiB/s, a KiB at a time: 32 KiB sent, or all that comes read."""
+        if sending:
+            for _ in range(32):
+                data.sendall(b's' * 1024)
+                time.sleep(1 / 16)
+        else:
+            while data.recv(1024):
+                time.sleep(1 / 16)
+        data.close()
+
 
 class Http(socketserver.BaseRequestHandler):
     def handle(self):
-        if request_path(self.request) == b'/body-stall':
+        path = request_path(self.request)
+        if path == b'/body-slow':
+            self.request.sendall(b'HTTP/1.1 200 OK\r\nContent-Length: 16000\r\n\r\n')
+            for _ in range(16):
+                time.sleep(1 / 8)
+                self.request.sendall(b'b' * 1000)
+            return
+        if path == b'/body-stall':
             self.request.sendall(b'HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n' + b'b' * 50000)
         hold()
 
