@@ -1,6 +1,6 @@
 // HTTP benchmark: GetString on one large body, with the process's peak
-// working set, and a run of small pages in a row.
-//   http_bench.exe LARGE_URL SMALL_URL SMALL_COUNT
+// working set, and a run of small pages in a row, with `TIMEOUT` as the limit.
+//   http_bench.exe LARGE_URL SMALL_URL SMALL_COUNT TIMEOUT
 // Prints "RESULT <name> <value>" lines for bench/http.sh.
 #include "BenchSupport.h"
 
@@ -32,13 +32,14 @@ bool Fetch(_HTTP* http, const char* url, size_t& characters) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::printf("usage: http_bench LARGE_URL SMALL_URL SMALL_COUNT\n");
+    if (argc != 5) {
+        std::printf("usage: http_bench LARGE_URL SMALL_URL SMALL_COUNT TIMEOUT\n");
         return 2;
     }
     CoInitialize(nullptr);
-    ComPtr<_HTTP> http;
+    ComPtr<_HTTP2> http;
     if (FAILED(CoCreateInstance(CLSID_HTTP, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&http)))) return 1;
+    if (!Report(http->put_Timeout(std::atoi(argv[4])), "Timeout")) return 1;
 
     size_t characters = 0;
     const PROCESS_MEMORY_COUNTERS before = Memory();

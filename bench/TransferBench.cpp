@@ -54,8 +54,7 @@ int Run(int argc, char** argv) {
         if (!Report(ftp->GetFile(&remote, &local, &overwrite), "GetFile small")) return 1;
     }
     std::printf("RESULT get-small %.3f %d 0\n", Since(start), smallCount);
-    // The same downloads without overwrite, onto new files: the single WinINet
-    // call, without the temporary file and the move of a replacing download.
+    // The same downloads without overwrite, onto new files: nothing to replace.
     VARIANT_BOOL keep = VARIANT_FALSE;
     start = Clock::now();
     for (int i = 0; i < smallCount; ++i) {

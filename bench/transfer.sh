@@ -1,29 +1,17 @@
 # Transfer benchmark against vsftpd on loopback: GetFile and PutFile (binary)
-# on one 512 MiB file and on 2,000 files of 4 KiB, each beside curl doing the
-# same work on the same server. Sourced by bench/run.
+# on one 512 MiB file and on 500 files of 4 KiB, each beside curl doing the
+# same work on the same server. The component and curl take turns, which goes
+# first alternating, for 5 repeats; the report gives medians and the median of
+# each repeat's own ratio. Sourced by bench/run.
 bench_transfer() {
-    local large_mib=${QUORLIN_BENCH_LARGE_MIB:-512} small_count=${QUORLIN_BENCH_SMALL_COUNT:-2000}
-    local base=ftp://127.0.0.1:$PORT/bench local=$SCRATCH/bench name i
-    log "transfer: preparing $large_mib MiB and $small_count x 4 KiB of data"
-    mkdir -p "$local/small" "$local/small-back" "$local/small-fresh" "$local/curl-back"
+    local large_mib=${QUORLIN_BENCH_LARGE_MIB:-512} small_count=${QUORLIN_BENCH_SMALL_COUNT:-500}
+    local repeats=${QUORLIN_BENCH_REPEATS:-5}
+    local base=ftp://127.0.0.1:$PORT/bench local=$SCRATCH/bench results=$OUT/bench-transfer.results name i repeat
+    log "transfer: preparing $large_mib MiB and $small_count x 4 KiB of data, $repeats repeats"
+    mkdir -p "$local/small" "$local/curl-back"
     install -d -o "$FTP_USER" "$FTP_HOME/bench" "$FTP_HOME/bench/curl"
     head -c $((large_mib * 1024 * 1024)) /dev/urandom >"$local/large.bin"
     random_files "$local/small" "$small_count" 4096
-
-    log "transfer: quorlin"
-    "${RUNNER[@]}" $WINE "$BUILD/bench/transfer_bench.exe" $PORT "$FTP_USER" "$FTP_PASSWORD" "$(winpath "$local")" \
-        large.bin "$small_count" >"$OUT/bench-transfer.log" 2>&1 || { cat "$OUT/bench-transfer.log"; return 1; }
-    cmp -s "$local/large.bin" "$local/large.bin.back" || { echo "large file came back different"; return 1; }
-    cmp -s "$local/small/f0000.bin" "$local/small-back/f0000.bin" || { echo "small file came back different"; return 1; }
-    declare -A quorlin curl
-    local result seconds
-    while read -r _ result seconds _; do quorlin[$result]=$seconds; done < <(grep '^RESULT' "$OUT/bench-transfer.log")
-
-    log "transfer: curl"
-    local auth=(--user "$FTP_USER:$FTP_PASSWORD" -sS)
-    curl[put-large]=$(timed curl "${auth[@]}" -T "$local/large.bin" "$base/curl/large.bin")
-    curl[get-large]=$(timed curl "${auth[@]}" -o "$local/curl-back/large.bin" "$base/large.bin")
-    cmp -s "$local/large.bin" "$local/curl-back/large.bin" || { echo "curl's large file differs"; return 1; }
     # One curl process per batch, so it reuses its connection as the component does.
     for i in $(seq 0 $((small_count - 1))); do
         name=$(printf 'f%04d.bin' "$i")
@@ -33,12 +21,33 @@ bench_transfer() {
         name=$(printf 'f%04d.bin' "$i")
         printf 'url = "%s"\noutput = "%s"\n' "$base/$name" "$local/curl-back/$name"
     done >"$local/get.curlrc"
-    curl[put-small]=$(timed curl "${auth[@]}" -K "$local/put.curlrc")
-    curl[get-small]=$(timed curl "${auth[@]}" -K "$local/get.curlrc")
-
-    python3 "$REPO/bench/transfer_report.py" "$large_mib" "$small_count" "$PINNED" \
-        "${quorlin[put-large]}" "${quorlin[get-large]}" "${quorlin[put-small]}" "${quorlin[get-small]}" \
-        "${quorlin[get-small-fresh]}" \
-        "${curl[put-large]}" "${curl[get-large]}" "${curl[put-small]}" "${curl[get-small]}"
+    : >"$results"
+    for repeat in $(seq 1 "$repeats"); do
+        if [ $((repeat % 2)) = 1 ]; then
+            transfer_by_quorlin "$repeat" && transfer_by_curl "$repeat"
+        else
+            transfer_by_curl "$repeat" && transfer_by_quorlin "$repeat"
+        fi || return 1
+    done
+    python3 "$REPO/bench/transfer_report.py" "$large_mib" "$small_count" "$PINNED" "$results"
     rm -rf "$local" "$FTP_HOME/bench"
 }
+
+# One repeat of each tool: lines "REPEAT TOOL OPERATION SECONDS" in $results.
+transfer_by_quorlin() {
+    rm -rf "$local/small-back" "$local/small-fresh"
+    mkdir -p "$local/small-back" "$local/small-fresh"
+    "${RUNNER[@]}" $WINE "$BUILD/bench/transfer_bench.exe" $PORT "$FTP_USER" "$FTP_PASSWORD" "$(winpath "$local")" \
+        large.bin "$small_count" >"$OUT/bench-transfer.log" 2>&1 || { cat "$OUT/bench-transfer.log"; return 1; }
+    cmp -s "$local/large.bin" "$local/large.bin.back" || { echo "large file came back different"; return 1; }
+    cmp -s "$local/small/f0000.bin" "$local/small-back/f0000.bin" || { echo "small file came back different"; return 1; }
+    sed -nE "s/^RESULT ([a-z-]+) ([0-9.]+).*/$1 quorlin \1 \2/p" "$OUT/bench-transfer.log" >>"$results"
+}
+transfer_by_curl() {
+    local auth=(--user "$FTP_USER:$FTP_PASSWORD" -sS)
+    printf '%s curl put-large %s\n' "$1" "$(timed curl "${auth[@]}" -T "$local/large.bin" "$base/curl/large.bin")"
+    printf '%s curl get-large %s\n' "$1" "$(timed curl "${auth[@]}" -o "$local/curl-back/large.bin" "$base/large.bin")"
+    cmp -s "$local/large.bin" "$local/curl-back/large.bin" || { echo "curl's large file differs" >&2; return 1; }
+    printf '%s curl put-small %s\n' "$1" "$(timed curl "${auth[@]}" -K "$local/put.curlrc")"
+    printf '%s curl get-small %s\n' "$1" "$(timed curl "${auth[@]}" -K "$local/get.curlrc")"
+} >>"$results"

@@ -1,16 +1,32 @@
-"""Prints the transfer benchmark's figures: quorlin beside curl."""
+"""Prints the transfer benchmark's figures: quorlin beside curl, medians of
+the alternated repeats and the median of each repeat's own ratio."""
+import statistics
 import sys
+from collections import defaultdict
 
-mib, count, pinned = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3]
-q = dict(zip(['put-large', 'get-large', 'put-small', 'get-small', 'get-small-fresh'], map(float, sys.argv[4:9])))
-c = dict(zip(['put-large', 'get-large', 'put-small', 'get-small'], map(float, sys.argv[9:13])))
+mib, count, pinned, path = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3], sys.argv[4]
+seconds = defaultdict(dict)  # (tool, operation) -> repeat -> seconds
+for line in open(path):
+    repeat, tool, operation, value = line.split()
+    seconds[tool, operation][repeat] = float(value)
+
+
+def figures(operation):
+    q, c = seconds['quorlin', operation], seconds['curl', operation]
+    paired = [c[r] / q[r] for r in q if r in c]  # > 1: quorlin is faster
+    return statistics.median(q.values()), statistics.median(c.values()), statistics.median(paired), len(paired)
+
+
 print('transfer benchmark, vsftpd on loopback, binary, passive (wineserver pinned: %s)' % pinned)
 for op, member in (('put', 'PutFile'), ('get', 'GetFile')):
-    qs, cs = mib / q[op + '-large'], mib / c[op + '-large']
-    print('  %s %d MiB: quorlin %7.1f MiB/s   curl %7.1f MiB/s   quorlin/curl %.2f' % (member, mib, qs, cs, qs / cs))
+    q, c, paired, n = figures(op + '-large')
+    print('  %s %d MiB: quorlin %7.1f MiB/s   curl %7.1f MiB/s   quorlin/curl %.2f   paired %.2f (%d repeats)'
+          % (member, mib, mib / q, mib / c, c / q, paired, n))
 for op, member in (('put', 'PutFile'), ('get', 'GetFile')):
-    qf, cf = 1000 * q[op + '-small'] / count, 1000 * c[op + '-small'] / count
-    print('  %s %d x 4 KiB: quorlin %6.2f ms/file   curl %6.2f ms/file   quorlin/curl %.2f' % (member, count, qf, cf, qf / cf))
-fresh, replacing = 1000 * q['get-small-fresh'] / count, 1000 * q['get-small'] / count
-print('  GetFile 4 KiB onto a new file without overwrite: %.2f ms/file (replacing through a temporary file: %.2f)'
-      % (fresh, replacing))
+    q, c, paired, n = figures(op + '-small')
+    print('  %s %d x 4 KiB: quorlin %6.2f ms/file   curl %6.2f ms/file   quorlin/curl %.2f   paired %.2f'
+          % (member, count, 1000 * q / count, 1000 * c / count, q / c, 1 / paired))
+fresh = statistics.median(seconds['quorlin', 'get-small-fresh'].values())
+replacing = statistics.median(seconds['quorlin', 'get-small'].values())
+print('  GetFile 4 KiB onto a new file without overwrite: %.2f ms/file (replacing: %.2f)'
+      % (1000 * fresh / count, 1000 * replacing / count))
