@@ -1,10 +1,10 @@
-# What the time limit costs, against vsftpd: a tree of 2,000 files of 4 KiB and
-# a 512 MiB file, up and down, with Timeout 0 and 60 alternated, medians of 9
+# What the time limit costs, against vsftpd: a tree of 500 files of 4 KiB and
+# a 256 MiB file, up and down, with Timeout 0 and 60 alternated, medians of 9
 # (each figure moves by a few per cent from run to run: 9 repeats settle it).
 # Sourced by bench/run.
 bench_limits() {
-    local folders=${QUORLIN_BENCH_TREE_FOLDERS:-20} per_folder=${QUORLIN_BENCH_TREE_FILES:-100}
-    local big=${QUORLIN_BENCH_BIG_MIB:-512} repeats=${QUORLIN_BENCH_REPEATS:-9}
+    local folders=${QUORLIN_BENCH_TREE_FOLDERS:-5} per_folder=${QUORLIN_BENCH_TREE_FILES:-100}
+    local big=${QUORLIN_BENCH_BIG_MIB:-256} repeats=${QUORLIN_BENCH_REPEATS:-9}
     local local=$SCRATCH/bench-limits remote_root=$FTP_HOME/bench-limits i
     log "limits: $folders folders of $per_folder files of 4 KiB, a $big MiB file, $repeats repeats"
     for i in $(seq -w 1 "$folders"); do

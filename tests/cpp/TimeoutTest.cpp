@@ -15,11 +15,13 @@ using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
 
 int StallPort(int offset) { return std::stoi(EnvText("QUORLIN_STALL_PORT")) + offset; }
 
-// The pending error's description, for a failure report.
-std::string Described() {
-    const std::wstring description = TakeError().description;
-    return std::string(description.begin(), description.end());
+// Points `http` at `address` (host:port/path).
+void SetUrl(_HTTP2* http, const std::wstring& address) {
+    BSTR url = SysAllocString(address.c_str());
+    http->put_URL(&url);
+    SysFreeString(url);
 }
+std::wstring StallPage(const std::wstring& path) { return L"127.0.0.1:" + std::to_wstring(StallPort(3)) + path; }
 
 // Ends every stalled connection, as a server that went away would.
 void DropStalledConnections() {
@@ -183,9 +185,7 @@ TEST_F(Timeouts, AHundredTimeOutsLeaveNothingOnceTheServerHasGone) {
         if (i % 2 == 0) {
             ComPtr<_HTTP2> http = NewObject<_HTTP2>(CLSID_HTTP);
             http->put_Timeout(1);
-            BSTR url = SysAllocString((L"127.0.0.1:" + std::to_wstring(StallPort(3)) + L"/headers-never").c_str());
-            http->put_URL(&url);
-            SysFreeString(url);
+            SetUrl(http.Get(), StallPage(L"/headers-never"));
             BSTR body = nullptr;
             EXPECT_EQ(static_cast<HRESULT>(0x800403E9), http->GetString(&body));
         } else {
@@ -258,16 +258,14 @@ TEST_F(Timeouts, TransfersAndPagesThatKeepMovingAreNeverCut) {
     ASSERT_TRUE(WriteBytes(local, std::string(64 << 10, 'u')));
     TextArgument remote(L"slow.bin"), path(local);
     VARIANT_BOOL overwrite = VARIANT_TRUE;
-    EXPECT_EQ(S_OK, ftp->PutFile(&path, &remote)) << Described();
-    EXPECT_EQ(S_OK, ftp->GetFile(&remote, &path, &overwrite)) << Described();
+    EXPECT_EQ(S_OK, ftp->PutFile(&path, &remote));
+    EXPECT_EQ(S_OK, ftp->GetFile(&remote, &path, &overwrite));
     EXPECT_TRUE(ReadBytes(local) == std::string(32 << 10, 's'));
     ComPtr<_HTTP2> http = NewObject<_HTTP2>(CLSID_HTTP);
     http->put_Timeout(1);
-    BSTR url = SysAllocString((L"127.0.0.1:" + std::to_wstring(StallPort(3)) + L"/body-slow").c_str());
-    http->put_URL(&url);
-    SysFreeString(url);
+    SetUrl(http.Get(), StallPage(L"/body-slow"));
     BSTR body = nullptr;
-    EXPECT_EQ(S_OK, http->GetString(&body)) << Described();
+    EXPECT_EQ(S_OK, http->GetString(&body));
     EXPECT_TRUE(std::wstring(body ? body : L"") == std::wstring(16000, L'b'));
     SysFreeString(body);
 }
@@ -276,9 +274,7 @@ TEST_F(Timeouts, PagesThatStall) {
     ComPtr<_HTTP2> http = NewObject<_HTTP2>(CLSID_HTTP);
     ASSERT_EQ(S_OK, http->put_Timeout(2));
     for (const wchar_t* path : {L"/headers-never", L"/body-stall"}) {
-        BSTR url = SysAllocString((L"127.0.0.1:" + std::to_wstring(StallPort(3)) + path).c_str());
-        http->put_URL(&url);
-        SysFreeString(url);
+        SetUrl(http.Get(), StallPage(path));
         const bool headers = std::wstring(path) == L"/headers-never";
         ExpectTimedOut(static_cast<HRESULT>(headers ? 0x800403E9 : 0x800403EB),
                        headers ? L"Error opening request received from remote server."
@@ -296,18 +292,14 @@ TEST_F(Timeouts, PagesThatStall) {
         EXPECT_EQ(headers ? 0 : 200, status) << "the status, where it was read";
     }
     // A good page right after, and its status.
-    BSTR url = SysAllocString((L"127.0.0.1:" + EnvText("QUORLIN_STAND_IN_PORT") + L"/chunked").c_str());
-    http->put_URL(&url);
-    SysFreeString(url);
+    SetUrl(http.Get(), L"127.0.0.1:" + EnvText("QUORLIN_STAND_IN_PORT") + L"/chunked");
     BSTR body = nullptr;
     EXPECT_EQ(S_OK, http->GetString(&body));
     SysFreeString(body);
     LONG status = 0;
     http->get_Status(&status);
     EXPECT_EQ(200, status);
-    url = SysAllocString((L"127.0.0.1:" + EnvText("QUORLIN_STAND_IN_PORT") + L"/missing").c_str());
-    http->put_URL(&url);
-    SysFreeString(url);
+    SetUrl(http.Get(), L"127.0.0.1:" + EnvText("QUORLIN_STAND_IN_PORT") + L"/missing");
     EXPECT_EQ(S_OK, http->GetString(&body));
     SysFreeString(body);
     http->get_Status(&status);

@@ -103,13 +103,10 @@ class Ftp(FtpSession):
     @staticmethod
     def move_slowly(data, sending):
         """16 KiB/s, a KiB at a time: 32 KiB sent, or all that comes read."""
-        if sending:
-            for _ in range(32):
+        for _ in range(32) if sending else iter(lambda: data.recv(1024), b''):
+            if sending:
                 data.sendall(b's' * 1024)
-                time.sleep(1 / 16)
-        else:
-            while data.recv(1024):
-                time.sleep(1 / 16)
+            time.sleep(1 / 16)
         data.close()
 
 
