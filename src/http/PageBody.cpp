@@ -70,16 +70,6 @@ bool PageBody::Prepare(HINTERNET request) {
     return true;
 }
 
-bool PageBody::Wanted(HINTERNET request, DWORD most, DWORD& wanted) const {
-    wanted = most;
-    if (!whatArrives_) return true;
-    DWORD available = 0;
-    if (!InternetQueryDataAvailable(request, &available, 0, 0)) return false;
-    // Nothing available is the end, which a read of any size finds.
-    if (available) wanted = std::min(available, most);
-    return true;
-}
-
 bool PageBody::ReadPiece(HINTERNET request, bool& finished) {
     // A short body, or a long one once an eighth of it is in, gets its text
     // at the full announced length: a claim alone never reserves memory.
@@ -101,9 +91,7 @@ bool PageBody::ReadIntoText(HINTERNET request, bool& finished) {
     if (received_ < *announced_) {
         char* storage = reinterpret_cast<char*>(text_.Get());
         const unsigned long long room = *announced_ - received_;
-        DWORD wanted = 0;
-        if (!Wanted(request, static_cast<DWORD>(std::min<unsigned long long>(room, kBodyPieceBytes)), wanted))
-            return false;
+        const DWORD wanted = static_cast<DWORD>(std::min<unsigned long long>(room, kBodyPieceBytes));
         if (!InternetReadFile(request, storage + received_, wanted, &read)) return false;
         received_ += read;
         finished = read == 0;
@@ -146,12 +134,8 @@ bool PageBody::ReadIntoBytes(HINTERNET request, bool& finished) {
     } catch (const std::exception&) {
         return OutOfMemory();
     }
-    DWORD read = 0, wanted = 0;
-    if (!Wanted(request, kBodyPieceBytes, wanted)) {
-        bytes_.resize(held);
-        return false;
-    }
-    const BOOL succeeded = InternetReadFile(request, bytes_.data() + held, wanted, &read);
+    DWORD read = 0;
+    const BOOL succeeded = InternetReadFile(request, bytes_.data() + held, kBodyPieceBytes, &read);
     const DWORD error = GetLastError();
     bytes_.resize(held + (succeeded ? read : 0));
     received_ += succeeded ? read : 0;

@@ -26,11 +26,6 @@ public:
     // become one text.
     bool Prepare(HINTERNET request);
 
-    // From now on each read asks for no more than has arrived (waiting for
-    // a first byte or the end), so that it returns as soon as anything moved:
-    // a time limit then sees every byte.
-    void ReadWhatArrives() { whatArrives_ = true; }
-
     // Reads the next piece of the response; false with the thread's last
     // error set when the read fails, or when the body grows beyond what one
     // text can hold (nothing more is read then). `finished` is true once a
@@ -51,9 +46,6 @@ public:
 private:
     bool ReadIntoText(HINTERNET request, bool& finished);
     bool ReadIntoBytes(HINTERNET request, bool& finished);
-    // `most`, or after ReadWhatArrives no more than has arrived; false with
-    // the last error set when waiting for it fails.
-    bool Wanted(HINTERNET request, DWORD most, DWORD& wanted) const;
     // Takes the text at the announced length and moves the bytes gathered so far into it.
     void MoveToText();
     // Moves what the text's buffer holds, and `count` bytes more, to the growing buffer.
@@ -64,7 +56,6 @@ private:
     bool inText_ = false;      // the body is to move into a text of the announced length
     Bstr text_;                // when set: the first received_ bytes of its buffer are the body
     std::vector<char> bytes_;  // otherwise: the body
-    bool whatArrives_ = false;
 };
 
 }  // namespace quorlin

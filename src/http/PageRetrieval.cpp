@@ -25,7 +25,6 @@ void PageRetrieval::Run() {
     status = code;
     stage_ = kBody;
     if (!body.Prepare(request_)) return void(Failed(GetLastError(), started));
-    body.ReadWhatArrives();
     for (bool finished = false; !finished;) {
         if (Abandoned()) return;
         started = GetTickCount64();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "../component/PlatformWorker.h"
+#include "../platform/Constants.h"
 #include "PageBody.h"
 
 #include <atomic>
@@ -19,6 +20,12 @@ public:
     PageRetrieval(HINTERNET request, LONG seconds) : request_(request), seconds_(seconds) {}
     void Run() override;
     unsigned long long Progress() const override { return moved_.load(); }
+    // A read of the body waits until its whole piece has come, however
+    // slowly the server sends it; what bounds it is the platform's receive
+    // time-out (the limit and a second), which ends the wait on a silent server.
+    unsigned long long GraceMilliseconds() const override {
+        return stage_.load() == kBody ? kUnwatchedMilliseconds : 0;
+    }
 
     // Where the retrieval is, or where it failed.
     Stage At() const { return stage_.load(); }

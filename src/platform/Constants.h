@@ -155,7 +155,7 @@ constexpr const wchar_t* kHttpsScheme = L"https://";
 
 // Time limits.
 constexpr LONG kLongestTimeout = 86400;  // seconds: a day
-constexpr DWORD kTransferPieceBytes = 64 * 1024;  // moved per call by a transfer in pieces
+constexpr DWORD kTransferPieceBytes = 1024 * 1024;  // moved per call by a transfer in pieces
 constexpr DWORD kSlowestTransferBytesPerSecond = 1024;  // a transfer this fast is never cut by a time limit
 // What may still be on its way to the server when an upload's final reply is
 // awaited: that much more silence, at the slowest rate, is allowed then.
@@ -167,6 +167,8 @@ constexpr DWORD kRemoteFileFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE
 // so that our clock normally speaks first; a platform failure this close to
 // the limit is taken for its time-out.
 constexpr DWORD kPlatformTimeoutSlackMs = 1000;
+// The silence allowed to a job whose wait the platform's own time-out bounds.
+constexpr unsigned long long kUnwatchedMilliseconds = ~0ull / 2;
 constexpr DWORD kSocketTimedOut = 10060;  // WSAETIMEDOUT, a body read that waited too long
 
 // Error texts.
