@@ -122,11 +122,14 @@ private:
 // Owns one kernel file handle (INVALID_HANDLE_VALUE when none).
 class FileHandle {
 public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
+    explicit FileHandle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() {
+    ~FileHandle() { Reset(); }
+    // Closes the handle held, if any, and holds `handle` instead.
+    void Reset(HANDLE handle = INVALID_HANDLE_VALUE) {
         if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+        handle_ = handle;
     }
 
     HANDLE Get() const { return handle_; }

@@ -14,7 +14,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace quorlin {
 namespace {
@@ -85,16 +84,17 @@ private:
         if (opened) *opened = remote.Get();
         const std::wstring platformCopy =
             remote && access == GENERIC_READ ? CacheFileOf(remote.Get()) : std::wstring();
-        std::vector<char> piece(pieceBytes_);
+        // Not cleared first: a small file's transfer would pay for the whole piece.
+        const std::unique_ptr<char[]> piece(new char[pieceBytes_]);
         while (succeeded && !job.Abandoned()) {
             DWORD count = 0;
-            if (!read(piece.data(), count)) {
+            if (!read(piece.get(), count)) {
                 succeeded = false;
                 error = GetLastError();
                 break;
             }
             if (count == 0) break;
-            if (!write(remote.Get(), piece.data(), count)) {
+            if (!write(remote.Get(), piece.get(), count)) {
                 succeeded = false;
                 error = GetLastError();
                 break;

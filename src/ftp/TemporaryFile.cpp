@@ -9,7 +9,7 @@ namespace quorlin {
 TemporaryFile::~TemporaryFile() {
     // A file still marked goes with its handle; one whose mark could not be
     // set is deleted by name.
-    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    handle_.Reset();
     if (!path_.empty()) DeleteFileW(path_.c_str());
 }
 
@@ -26,7 +26,7 @@ bool TemporaryFile::Create(const std::wstring& folder) {
                                   nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             path_ = std::move(path);
-            handle_ = file;
+            handle_.Reset(file);
             // Without the mark the file is still removed by its owner.
             marked_ = DeleteOnClose(true);
             return true;
@@ -39,17 +39,14 @@ bool TemporaryFile::Create(const std::wstring& folder) {
 bool TemporaryFile::DeleteOnClose(bool deleting) {
     FILE_DISPOSITION_INFO disposition = {};
     disposition.DeleteFile = deleting ? TRUE : FALSE;
-    return SetFileInformationByHandle(handle_, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+    return SetFileInformationByHandle(handle_.Get(), FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
 }
 
 bool TemporaryFile::MoveOver(const std::wstring& destination, bool replace) {
-    if (handle_ != INVALID_HANDLE_VALUE) {
-        // The mark is taken back before the handle closes, or the file would go with it.
-        if (marked_ && !DeleteOnClose(false)) return false;
-        marked_ = false;
-        CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-    }
+    // The mark is taken back before the handle closes, or the file would go with it.
+    if (marked_ && !DeleteOnClose(false)) return false;
+    marked_ = false;
+    handle_.Reset();
     if (!MoveFileExW(path_.c_str(), destination.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0)) return false;
     path_.clear();
     return true;

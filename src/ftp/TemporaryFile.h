@@ -2,7 +2,8 @@
 // goes, unless it has been moved into place.
 #pragma once
 
-#include <windows.h>
+#include "../component/Owners.h"
+
 #include <string>
 
 namespace quorlin {
@@ -20,7 +21,7 @@ public:
     // it goes with the process should that end before its owner. False with
     // the thread's last error set when it cannot be created.
     bool Create(const std::wstring& folder);
-    HANDLE Handle() const { return handle_; }
+    HANDLE Handle() const { return handle_.Get(); }
     // Moves the file to `destination` in one step, replacing what is there
     // when `replace` says so. False with the last error set when the move
     // fails; the file stays ours.
@@ -31,7 +32,7 @@ private:
     bool DeleteOnClose(bool deleting);
 
     std::wstring path_;
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    FileHandle handle_;
     bool marked_ = false;
 };
 

@@ -275,12 +275,11 @@ TEST_P(FtpTree, TheSecondOfTwoCaseTwinsStopsTheDownloadAndTheFirstStays) {
                                              std::tuple{L"twins", L"Readme.txt", L"README.TXT"}}) {
         SCOPED_TRACE(folder);
         ASSERT_EQ(S_OK, SetDirectory(workspace_));  // a failed download leaves the directory it was in
-        const std::wstring remote = std::wstring(folder) + L"/";
         const bool folders = std::wstring(one) == L"D";
         ASSERT_EQ(S_OK, CreateDirectory(folder));
         for (const auto& [twin, content] : {std::pair{one, L"first"}, std::pair{other, L"second"}}) {
-            if (folders) ASSERT_EQ(S_OK, CreateDirectory(remote + twin));
-            ASSERT_EQ(S_OK, PutFile(LocalFile(content), remote + twin + (folders ? L"/x.txt" : L"")));
+            if (folders) ASSERT_EQ(S_OK, CreateDirectory(folder + (L"/" + std::wstring(twin))));
+            ASSERT_EQ(S_OK, PutFile(LocalFile(content), folder + (L"/" + std::wstring(twin)) + (folders ? L"/x.txt" : L"")));
         }
         order = ListedNames(Remote(folder));
         ASSERT_EQ(2u, order.size());

@@ -6,13 +6,11 @@
               CWD /silent            no reply
               LIST in /stall-list    2 lines, then the data connection stays open and silent
               RETR stall.bin         half of 64 KiB, then silence
-              RETR slow.bin          32 KiB at 16 KiB/s, then the end
               STOR                   the data connection is never read
-              STOR slow.bin          read at 16 KiB/s to the end
+              RETR/STOR slow.bin     32 KiB sent, or all read, at 16 KiB/s
               MKD                    no reply
               PORT (active mode)     the server never connects back
-    BASE+3  HTTP: /headers-never (no reply), /body-stall (half the body, then silence),
-            /body-slow (16,000 bytes at 8,000 bytes/s)
+    BASE+3  HTTP: /headers-never (no reply), /body-stall (half the body, then silence), /body-slow (8,000 bytes/s)
     BASE+4  control: a line "drop" closes every stalled connection, as a dead server would
 Everything stalled is held until "drop" or the server's end; it ends by itself after 30 minutes.
     stall_server.py BASE"""
@@ -102,7 +100,6 @@ class Ftp(FtpSession):
 
     @staticmethod
     def move_slowly(data, sending):
-        """16 KiB/s, a KiB at a time: 32 KiB sent, or all that comes read."""
         for _ in range(32) if sending else iter(lambda: data.recv(1024), b''):
             if sending:
                 data.sendall(b's' * 1024)
