@@ -1,7 +1,7 @@
 // Throughput of PutFile and GetFile through the component's vtable, on one
 // large file and on many small ones. Prints one RESULT line per figure:
 //   RESULT <name> <seconds> <files> <bytes>
-// Usage: transfer_bench <port> <user> <password> <local folder> <large file name> <small file count>
+// Usage: transfer_bench <port> <user> <password> <local folder> <large file name> <small file count> [security]
 // The remote side is the login directory's "bench" folder, which must exist;
 // the local folder holds the large file, a "small" folder of files named
 // f0000.bin and up, and empty folders "small-back" and "small-fresh".
@@ -19,15 +19,15 @@ std::wstring SmallName(int index) {
 }
 
 int Run(int argc, char** argv) {
-    if (argc != 7) {
-        std::printf("usage: transfer_bench port user password local-folder large-file small-count\n");
+    if (argc != 7 && argc != 8) {
+        std::printf("usage: transfer_bench port user password local-folder large-file small-count [security]\n");
         return 2;
     }
     const LONG port = std::atol(argv[1]);
     const std::wstring folder = Widen(argv[4]), large = Widen(argv[5]);
     const int smallCount = std::atoi(argv[6]);
 
-    ComPtr<_FTP> ftp = ConnectedFtp(port, argv[2], argv[3]);
+    ComPtr<_FTP> ftp = ConnectedFtp(port, argv[2], argv[3], argc == 8 ? std::atol(argv[7]) : 0);
     Text bench(L"bench");
     if (!ftp || !Report(ftp->put_Directory(&bench), "Directory")) return 1;
 

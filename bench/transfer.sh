@@ -3,10 +3,19 @@
 # same work on the same server. The component and curl take turns, which goes
 # first alternating, for 5 repeats; the report gives medians and the median of
 # each repeat's own ratio. Sourced by bench/run.
+# Over TLS: bench_transfer PORT SECURITY, with curl --ssl-reqd trusting the
+# suite's CA (it reaches the server as localhost, the name its certificate
+# holds for OpenSSL).
 bench_transfer() {
+    local port=${1:-$PORT} security=${2:-0}
     local large_mib=${QUORLIN_BENCH_LARGE_MIB:-512} small_count=${QUORLIN_BENCH_SMALL_COUNT:-500}
-    local repeats=${QUORLIN_BENCH_REPEATS:-5}
-    local base=ftp://127.0.0.1:$PORT/bench local=$SCRATCH/bench results=$OUT/bench-transfer.results name i repeat
+    local repeats=${QUORLIN_BENCH_REPEATS:-5} curl_tls=()
+    local base=ftp://127.0.0.1:$port/bench local=$SCRATCH/bench results=$OUT/bench-transfer.results name i repeat
+    if [ "$security" != 0 ]; then
+        curl_tls=(--ssl-reqd --cacert "$TLS/ca.crt")
+        base=ftp://localhost:$port/bench
+        [ "$security" = 2 ] && base=ftps://localhost:$port/bench
+    fi
     log "transfer: preparing $large_mib MiB and $small_count x 4 KiB of data, $repeats repeats"
     mkdir -p "$local/small" "$local/curl-back"
     install -d -o "$FTP_USER" "$FTP_HOME/bench" "$FTP_HOME/bench/curl"
@@ -29,7 +38,7 @@ bench_transfer() {
             transfer_by_curl "$repeat" && transfer_by_quorlin "$repeat"
         fi || return 1
     done
-    python3 "$REPO/bench/transfer_report.py" "$large_mib" "$small_count" "$PINNED" "$results"
+    python3 "$REPO/bench/transfer_report.py" "$large_mib" "$small_count" "$PINNED" "$results" "$security"
     rm -rf "$local" "$FTP_HOME/bench"
 }
 
@@ -37,14 +46,14 @@ bench_transfer() {
 transfer_by_quorlin() {
     rm -rf "$local/small-back" "$local/small-fresh"
     mkdir -p "$local/small-back" "$local/small-fresh"
-    "${RUNNER[@]}" $WINE "$BUILD/bench/transfer_bench.exe" $PORT "$FTP_USER" "$FTP_PASSWORD" "$(winpath "$local")" \
-        large.bin "$small_count" >"$OUT/bench-transfer.log" 2>&1 || { cat "$OUT/bench-transfer.log"; return 1; }
+    "${RUNNER[@]}" $WINE "$BUILD/bench/transfer_bench.exe" "$port" "$FTP_USER" "$FTP_PASSWORD" "$(winpath "$local")" \
+        large.bin "$small_count" "$security" >"$OUT/bench-transfer.log" 2>&1 || { cat "$OUT/bench-transfer.log"; return 1; }
     cmp -s "$local/large.bin" "$local/large.bin.back" || { echo "large file came back different"; return 1; }
     cmp -s "$local/small/f0000.bin" "$local/small-back/f0000.bin" || { echo "small file came back different"; return 1; }
     sed -nE "s/^RESULT ([a-z-]+) ([0-9.]+).*/$1 quorlin \1 \2/p" "$OUT/bench-transfer.log" >>"$results"
 }
 transfer_by_curl() {
-    local auth=(--user "$FTP_USER:$FTP_PASSWORD" -sS)
+    local auth=(--user "$FTP_USER:$FTP_PASSWORD" -sS -4 "${curl_tls[@]}")
     printf '%s curl put-large %s\n' "$1" "$(timed curl "${auth[@]}" -T "$local/large.bin" "$base/curl/large.bin")"
     printf '%s curl get-large %s\n' "$1" "$(timed curl "${auth[@]}" -o "$local/curl-back/large.bin" "$base/large.bin")"
     cmp -s "$local/large.bin" "$local/curl-back/large.bin" || { echo "curl's large file differs" >&2; return 1; }

@@ -5,6 +5,7 @@ import sys
 from collections import defaultdict
 
 mib, count, pinned, path = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3], sys.argv[4]
+security = sys.argv[5] if len(sys.argv) > 5 else '0' 
 seconds = defaultdict(dict)  # (tool, operation) -> repeat -> seconds
 for line in open(path):
     repeat, tool, operation, value = line.split()
@@ -17,7 +18,8 @@ def figures(operation):
     return statistics.median(q.values()), statistics.median(c.values()), statistics.median(paired), len(paired)
 
 
-print('transfer benchmark, vsftpd on loopback, binary, passive (wineserver pinned: %s)' % pinned)
+over = {'0': 'plain FTP', '1': 'explicit TLS (curl --ssl-reqd)', '2': 'implicit TLS (curl --ssl-reqd)'}[security]
+print('transfer benchmark, vsftpd on loopback, %s, binary, passive (wineserver pinned: %s)' % (over, pinned))
 for op, member in (('put', 'PutFile'), ('get', 'GetFile')):
     q, c, paired, n = figures(op + '-large')
     print('  %s %d MiB: quorlin %7.1f MiB/s   curl %7.1f MiB/s   quorlin/curl %.2f   paired %.2f (%d repeats)'

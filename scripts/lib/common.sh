@@ -32,7 +32,7 @@ HTTPS_PORT=28443
 HTTPS_OTHER_NAME_PORT=28444
 STAND_IN_PORT=28090
 FTP_STAND_IN_PORT=21024  # the scripted FTP server for listings no real server sends
-STALL_PORT=21030         # servers that stop answering: 21030-21034, see tests/support/stall_server.py
+STALL_PORT=21030         # servers that stop answering: 21030-21036, see tests/support/stall_server.py
 WWW=$RUN/www  # nginx's document root
 TLS=$OUT/tls  # the test CA and the server certificates, made once
 
@@ -440,10 +440,10 @@ CONF
     echo $! >"$dir/pid"
 }
 
-start_stand_in() {  # name script port
+start_stand_in() {  # name script port [arguments]
     local dir=$RUN/$1
     mkdir -p "$dir"
-    python3 "$REPO/tests/support/$2" "$3" >"$dir/out.log" 2>&1 &
+    python3 "$REPO/tests/support/$2" "${@:3}" >"$dir/out.log" 2>&1 &
     echo $! >"$dir/pid"
 }
 
@@ -453,12 +453,12 @@ start_http_servers() {
     start_nginx
     start_stand_in stand-in http_stand_in.py "$STAND_IN_PORT"
     start_stand_in ftp-stand-in ftp_stand_in.py "$FTP_STAND_IN_PORT"
-    start_stand_in stall stall_server.py "$STALL_PORT"
+    start_stand_in stall stall_server.py "$STALL_PORT" "$TLS/server.crt" "$TLS/server.key"
     wait_port "$HTTP_PORT" "$RUN/nginx/pid"
     wait_port "$HTTPS_PORT" "$RUN/nginx/pid"
     wait_port "$STAND_IN_PORT" "$RUN/stand-in/pid"
     wait_port "$FTP_STAND_IN_PORT" "$RUN/ftp-stand-in/pid"
-    wait_port $((STALL_PORT + 4)) "$RUN/stall/pid"
+    wait_port $((STALL_PORT + 6)) "$RUN/stall/pid"
 }
 
 # Empties the FTP home and the local scratch folder, so every run starts clean.

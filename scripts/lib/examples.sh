@@ -56,6 +56,25 @@ run_examples() {  # arch
     expect "the upload page reports a missing file" has "$log-upload-missing.html" \
         '<p class="failed">The upload failed: Error putting file to remote server.PutFile error code: 2 '
 
+    # The same over TLS: to a server the machine trusts, and to a self-signed
+    # one, which is refused with its fingerprint until that is pinned.
+    local tls_port=${FTPS_SERVERS#*:} ftps=(QUORLIN_APP_FtpsServer=127.0.0.1 QUORLIN_APP_FtpsUser="$FTP_USER"
+        QUORLIN_APP_FtpsPassword="$FTP_PASSWORD" QUORLIN_APP_FtpsFolder=examples/uploads
+        QUORLIN_FORM_SavedFile="$(winpath "$SCRATCH/examples/saved")\\report.pdf")
+    rm -f "$FTP_HOME/examples/uploads/report.pdf"
+    run_page "$arch" "$log-ftps.html" "$REPO/examples/upload_over_ftps.asp" "${ftps[@]}" \
+        QUORLIN_APP_FtpsPort="${tls_port%%:*}" QUORLIN_APP_FtpsFingerprint=
+    expect "the FTPS page uploads" has "$log-ftps.html" '<p class="done">Uploaded report.pdf over TLS.</p>'
+    expect "the file went up whole over TLS" cmp -s "$SCRATCH/examples/saved/report.pdf" \
+        "$FTP_HOME/examples/uploads/report.pdf"
+    run_page "$arch" "$log-ftps-self.html" "$REPO/examples/upload_over_ftps.asp" "${ftps[@]}" \
+        QUORLIN_APP_FtpsPort="$FTPS_SELF_SIGNED_PORT" QUORLIN_APP_FtpsFingerprint=
+    expect "the FTPS page names a refused certificate" has "$log-ftps-self.html" \
+        "error code: 12045 Message: The server's certificate has the SHA-256 fingerprint $(cat "$TLS/selfsigned.sha256")."
+    run_page "$arch" "$log-ftps-pinned.html" "$REPO/examples/upload_over_ftps.asp" "${ftps[@]}" \
+        QUORLIN_APP_FtpsPort="$FTPS_SELF_SIGNED_PORT" QUORLIN_APP_FtpsFingerprint="$(cat "$TLS/selfsigned.sha256")"
+    expect "the FTPS page uploads to a pinned server" has "$log-ftps-pinned.html" '<p class="done">Uploaded report.pdf'
+
     # The folder as a table, names encoded for HTML.
     run_page "$arch" "$log-table.html" "$REPO/examples/folder_table.asp" "${app[@]}" QUORLIN_QUERY_folder=examples/site
     expect "the table lists the page" has "$log-table.html" '<tr><td>index.html</td><td>file</td><td>14</td><td>'

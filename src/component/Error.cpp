@@ -6,9 +6,48 @@
 #include "Owners.h"
 #include "Text.h"
 
+#include <algorithm>
+#include <cwctype>
 #include <vector>
 
 namespace quorlin {
+namespace {
+
+struct OwnReply {
+    bool kept = false;
+    std::string text;
+    std::wstring detail;
+};
+thread_local OwnReply ownReply;
+
+// The server's last reply on this thread, from whichever client read it.
+bool LastServerReply(std::vector<char>& buffer) {
+    if (ownReply.kept) {
+        const size_t length = std::min(ownReply.text.size(), buffer.size() - 1);
+        std::copy_n(ownReply.text.data(), length, buffer.data());
+        buffer[length] = '\0';
+        return true;
+    }
+    DWORD serverError = 0, length = static_cast<DWORD>(buffer.size());
+    if (!InternetGetLastResponseInfoA(&serverError, buffer.data(), &length)) return false;
+    buffer.back() = '\0';
+    return true;
+}
+
+}  // namespace
+
+void KeepServerReply(std::string reply) {
+    ownReply.kept = true;
+    ownReply.text = std::move(reply);
+}
+
+void KeepFailureDetail(std::wstring detail) { ownReply.detail = std::move(detail); }
+
+void ForgetServerReply() {
+    ownReply.kept = false;
+    ownReply.text.clear();
+    ownReply.detail.clear();
+}
 
 std::wstring BuildErrorText(DWORD code, const std::wstring& operationName) {
     std::vector<char> buffer(kErrorTextBufferChars, '\0');
@@ -22,15 +61,15 @@ std::wstring BuildErrorText(DWORD code, const std::wstring& operationName) {
 
     std::wstring text = operationName + L" error code: " + std::to_wstring(code) + L" Message: " + FromAnsi(buffer.data());
 
-    if (code == kExtendedError) {
-        DWORD serverError = 0;
-        DWORD length = kErrorTextBufferChars;
-        // A response that does not fit leaves the text above in place.
-        if (InternetGetLastResponseInfoA(&serverError, buffer.data(), &length)) {
-            buffer.back() = '\0';
-            // The reply echoes names in the code page the connection uses for them.
-            text = CodePageText(ReplyTextScope::Current()).Decode(buffer.data());
-        }
+    // A response that does not fit leaves the text above in place.
+    if (code == kExtendedError && LastServerReply(buffer)) {
+        // The reply echoes names in the code page the connection uses for them.
+        text = CodePageText(ReplyTextScope::Current()).Decode(buffer.data());
+    }
+    if (!ownReply.detail.empty()) {
+        if (!text.empty() && !iswspace(text.back())) text += L' ';
+        text += ownReply.detail;
+        ownReply.detail.clear();
     }
     return text;
 }
@@ -49,9 +88,7 @@ HRESULT RaiseError(HRESULT code, const wchar_t* source, const std::wstring& desc
 
 bool LastReplyIsFailure() {
     std::vector<char> reply(kErrorTextBufferChars, '\0');
-    DWORD serverError = 0, length = kErrorTextBufferChars;
-    if (!InternetGetLastResponseInfoA(&serverError, reply.data(), &length)) return false;
-    reply.back() = '\0';
+    if (!LastServerReply(reply)) return false;
     const char* last = reply.data();
     for (const char* c = reply.data(); *c; ++c)
         if (c[0] == '\n' && c[1] >= '0' && c[1] <= '9') last = c + 1;

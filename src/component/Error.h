@@ -27,9 +27,18 @@ struct PlatformFailure {
     const wchar_t* operation;
 };
 
-// Whether the server's last reply on this thread, as the platform keeps it,
-// ends in a failure (its last line starts with a 4xx or 5xx code).
+// Whether the server's last reply on this thread ends in a failure (its last
+// line starts with a 4xx or 5xx code).
 bool LastReplyIsFailure();
+
+// The server's last reply on this thread as the component's own FTP client
+// read it: the error texts and LastReplyIsFailure read it instead of the
+// platform's until it is forgotten (the platform's client forgets it before
+// each of its calls). `detail`, when given, ends the next error text (a
+// failed certificate's fingerprint).
+void KeepServerReply(std::string reply);
+void KeepFailureDetail(std::wstring detail);
+void ForgetServerReply();
 
 // A text on its way to the platform: one that holds U+0000 would reach it cut
 // short at that character, so it raises `failure` with the platform's code

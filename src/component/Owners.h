@@ -89,6 +89,7 @@ public:
     InternetHandle() = default;
     InternetHandle(const InternetHandle&) = delete;
     InternetHandle& operator=(const InternetHandle&) = delete;
+    InternetHandle(InternetHandle&& other) noexcept : handle_(other.Release()) {}
     ~InternetHandle() { Reset(nullptr); }
 
     HINTERNET Get() const { return handle_; }

@@ -32,14 +32,11 @@ std::wstring NextEntryMessage(DWORD code) {
 }
 
 // Reads the listing, handing each record to `add`; stops early once `keepOn` says so.
-void ReadListing(HINTERNET connection, const std::function<void(const WIN32_FIND_DATAA&)>& add,
+void ReadListing(FtpSession& session, const std::function<void(const WIN32_FIND_DATAA&)>& add,
                  const std::function<bool()>& keepOn, bool timed, ListingOutcome& outcome) {
     WIN32_FIND_DATAA record;
     std::memset(&record, 0, sizeof record);
-    // No search text: the platform lists the current directory (an empty
-    // text would be matched against every name and match none).
-    InternetHandle find;
-    find.Reset(FtpFindFirstFileA(connection, nullptr, &record, 0, 0));
+    std::unique_ptr<RemoteListing> find = session.List(record);
     DWORD error = GetLastError();
     // With a limit set, a listing that the platform's own per-line limit cut
     // short is reported as the time-out it was, never as a whole listing.
@@ -59,13 +56,13 @@ void ReadListing(HINTERNET connection, const std::function<void(const WIN32_FIND
         add(record);
         std::memset(record.cFileName, 0, sizeof record.cFileName);
         if (!keepOn()) return;
-        if (!InternetFindNextFileA(find.Get(), &record)) {
+        if (!find->Next(record)) {
             error = GetLastError();
             if (error != kNoMoreEntries) return outcome.Fail(ListingOutcome::kNext, error);
             break;
         }
     }
-    if (!find.Close()) outcome.Fail(ListingOutcome::kClose, GetLastError());
+    if (!find->Close()) outcome.Fail(ListingOutcome::kClose, GetLastError());
 }
 
 HRESULT RaiseOutcome(const ListingOutcome& outcome) {
@@ -82,9 +79,9 @@ HRESULT RaiseOutcome(const ListingOutcome& outcome) {
 // The listing read on the worker, into records of its own.
 class ListingJob : public TimedJob {
 public:
-    explicit ListingJob(HINTERNET connection) : connection_(connection) {}
+    explicit ListingJob(std::shared_ptr<FtpSession> session) : session_(std::move(session)) {}
     void Run() override {
-        ReadListing(connection_, [this](const WIN32_FIND_DATAA& record) { records.push_back(record); },
+        ReadListing(*session_, [this](const WIN32_FIND_DATAA& record) { records.push_back(record); },
                     [this] { return !Abandoned(); }, true, outcome);
         finished = true;
     }
@@ -94,21 +91,21 @@ public:
     bool finished = false;
 
 private:
-    HINTERNET connection_;
+    std::shared_ptr<FtpSession> session_;
 };
 
 }  // namespace
 
-HRESULT ListDirectory(TimeLimit& limit, const CodePageText& names, HINTERNET connection,
+HRESULT ListDirectory(TimeLimit& limit, const CodePageText& names, const std::shared_ptr<FtpSession>& session,
                       ComPtr<FileCollection>& collection) {
     collection.Reset();
     ComPtr<FileCollection> filled = TakeNew<FileCollection>(new WithBoundary<FileCollection>());
     ListingOutcome outcome;
     if (!limit.Active()) {
-        ReadListing(connection, [&](const WIN32_FIND_DATAA& record) { filled->Add(record, names); }, [] { return true; },
+        ReadListing(*session, [&](const WIN32_FIND_DATAA& record) { filled->Add(record, names); }, [] { return true; },
                     false, outcome);
     } else {
-        auto job = std::make_shared<ListingJob>(connection);
+        auto job = std::make_shared<ListingJob>(session);
         if (!limit.Run(job)) return limit.RaiseTimeout(source::kFtp, ftp_failure::kListing);
         if (!job->finished) return RaiseError(E_OUTOFMEMORY, source::kFtp, message::kOutOfMemory);
         for (const WIN32_FIND_DATAA& record : job->records) filled->Add(record, names);

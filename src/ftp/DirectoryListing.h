@@ -3,17 +3,17 @@
 
 #include "../component/TimeLimit.h"
 #include "../listing/FileCollection.h"
-#include "../platform/WinInetAPI.h"
+#include "../session/FtpSession.h"
 
 namespace quorlin {
 
 // Lists the connection's current remote directory, its names read in
 // `names`' code page, one entry per record the
 // server delivers, in its order. An empty directory gives an empty
-// collection. The find handle is closed on every path. Within an active
+// collection. The listing is closed on every path. Within an active
 // `limit` the whole listing is read on the worker and the collection filled
 // here afterwards.
-HRESULT ListDirectory(TimeLimit& limit, const CodePageText& names, HINTERNET connection,
+HRESULT ListDirectory(TimeLimit& limit, const CodePageText& names, const std::shared_ptr<FtpSession>& session,
                       ComPtr<FileCollection>& collection);
 
 }  // namespace quorlin

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cwchar>
 #include <functional>
 #include <memory>
 #include <string>
@@ -28,23 +27,14 @@ std::wstring FolderOf(const std::wstring& path) {
     return std::wstring();
 }
 
-// The file in which the platform keeps its own copy of what `remoteFile`
-// reads, or "" when it keeps none.
-std::wstring CacheFileOf(HINTERNET remoteFile) {
-    wchar_t name[MAX_PATH + 1] = {};
-    DWORD size = sizeof name;
-    if (!InternetQueryOptionW(remoteFile, INTERNET_OPTION_DATAFILE_NAME, name, &size)) return std::wstring();
-    return std::wstring(name, wcsnlen(name, MAX_PATH));
-}
-
-// Transfers through the platform's remote file handle, piece by piece, each
-// piece counted. The platform's own file-to-file calls move 8 KiB a call and
-// take only ANSI local paths; this moves larger pieces between wide paths.
+// Transfers through the session's remote file, piece by piece, each piece
+// counted. The platform's own file-to-file calls move 8 KiB a call and take
+// only ANSI local paths; this moves larger pieces between wide paths.
 class PieceTransfer {
 public:
     // `pieceBytes` are moved per platform call, at most kTransferPieceBytes.
-    PieceTransfer(HINTERNET connection, std::string remote, DWORD transferType, DWORD pieceBytes)
-        : connection_(connection), remote_(std::move(remote)), transferType_(transferType), pieceBytes_(pieceBytes) {}
+    PieceTransfer(std::shared_ptr<FtpSession> session, std::string remote, DWORD transferType, DWORD pieceBytes)
+        : session_(std::move(session)), remote_(std::move(remote)), transferType_(transferType), pieceBytes_(pieceBytes) {}
 
     // The local file is shared for deleting and renaming too: a transfer
     // that runs on after its time-out keeps no caller from its own file.
@@ -52,23 +42,19 @@ public:
         FileHandle file(CreateFileW(local.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, 0, nullptr));
         if (!file) return false;
-        return Move(job, GENERIC_WRITE, [&](char* piece, DWORD& read) {
+        return Move(job, true, [&](RemoteFile&, char* piece, DWORD& read) {
             return ReadFile(file.Get(), piece, pieceBytes_, &read, nullptr) != FALSE;
-        }, [&](HINTERNET target, const char* piece, DWORD read) {
-            DWORD written = 0;
-            return InternetWriteFile(target, piece, read, &written) && written == read;
-        });
+        }, [&](RemoteFile& remote, const char* piece, DWORD read) { return remote.Write(piece, read); });
     }
 
     // Into the open, empty local file `target`.
     bool Download(const TimedJob& job, HANDLE target) {
-        HINTERNET remoteFile = nullptr;
-        return Move(job, GENERIC_READ, [&](char* piece, DWORD& read) {
-            return InternetReadFile(remoteFile, piece, pieceBytes_, &read) != FALSE;
-        }, [&](HINTERNET, const char* piece, DWORD read) {
+        return Move(job, false, [&](RemoteFile& remote, char* piece, DWORD& read) {
+            return remote.Read(piece, pieceBytes_, read);
+        }, [&](RemoteFile&, const char* piece, DWORD read) {
             DWORD written = 0;
             return WriteFile(target, piece, read, &written, nullptr) && written == read;
-        }, &remoteFile);
+        });
     }
 
     unsigned long long Moved() const { return moved_.load(); }
@@ -76,38 +62,34 @@ public:
 
 private:
     template <typename Read, typename Write>
-    bool Move(const TimedJob& job, DWORD access, Read&& read, Write&& write, HINTERNET* opened = nullptr) {
-        InternetHandle remote;
-        remote.Reset(FtpOpenFileA(connection_, remote_.c_str(), access, transferType_ | kRemoteFileFlags, 0));
+    bool Move(const TimedJob& job, bool upload, Read&& read, Write&& write) {
+        std::unique_ptr<RemoteFile> remote = session_->Open(remote_, upload, transferType_);
         DWORD error = GetLastError();
-        bool succeeded = static_cast<bool>(remote);
-        if (opened) *opened = remote.Get();
-        const std::wstring platformCopy =
-            remote && access == GENERIC_READ ? CacheFileOf(remote.Get()) : std::wstring();
+        bool succeeded = remote != nullptr;
         // Not cleared first: a small file's transfer would pay for the whole piece.
         const std::unique_ptr<char[]> piece(new char[pieceBytes_]);
         while (succeeded && !job.Abandoned()) {
             DWORD count = 0;
-            if (!read(piece.get(), count)) {
+            if (!read(*remote, piece.get(), count)) {
                 succeeded = false;
                 error = GetLastError();
                 break;
             }
             if (count == 0) break;
-            if (!write(remote.Get(), piece.get(), count)) {
+            if (!write(*remote, piece.get(), count)) {
                 succeeded = false;
                 error = GetLastError();
                 break;
             }
             moved_ += count;
         }
-        // Closing the remote file reads the server's final reply, which the
-        // platform does not judge: a failure there is the transfer's. An
-        // upload's last bytes may still be draining to a slow server then.
-        if (access == GENERIC_WRITE)
+        // Closing the remote file reads the server's final reply: a failure
+        // there is the transfer's. An upload's last bytes may still be
+        // draining to a slow server then.
+        if (upload)
             graceMilliseconds_ = std::min<unsigned long long>(moved_, kUndrainedUploadBytes) * 1000 /
                                  kSlowestTransferBytesPerSecond;
-        if (remote && !remote.Close() && succeeded) {
+        if (remote && !remote->Close() && succeeded) {
             succeeded = false;
             error = GetLastError();
         }
@@ -115,14 +97,12 @@ private:
             succeeded = false;
             error = kExtendedError;
         }
-        // The platform may copy a download into its cache whatever the flags
-        // say, and never take the copy back: it goes once the handle is closed.
-        if (!platformCopy.empty()) DeleteFileW(platformCopy.c_str());
+        remote.reset();
         SetLastError(error);
         return succeeded && !job.Abandoned();
     }
 
-    HINTERNET connection_;
+    std::shared_ptr<FtpSession> session_;
     std::string remote_;
     DWORD transferType_;
     DWORD pieceBytes_;
@@ -151,7 +131,7 @@ HRESULT TransferInPieces(TimeLimit& limit, const PlatformFailure& failure, const
 
 }  // namespace
 
-HRESULT UploadFile(TimeLimit& limit, const CodePageText& names, HINTERNET connection, const VARIANT* localPath,
+HRESULT UploadFile(TimeLimit& limit, const CodePageText& names, const std::shared_ptr<FtpSession>& session, const VARIANT* localPath,
                    const VARIANT* remotePath, DWORD transferType) {
     std::wstring local, remoteText;
     std::string remote;
@@ -161,15 +141,15 @@ HRESULT UploadFile(TimeLimit& limit, const CodePageText& names, HINTERNET connec
     if (SUCCEEDED(hr)) hr = RemoteText(names, remoteText, source::kFtp, ftp_failure::kPutFile, remote);
     if (FAILED(hr)) return hr;
     // Without a connection the platform refuses the handle, with its own error.
-    if (!connection) return CallPlatform(source::kFtp, ftp_failure::kPutFile, [&] {
-        return FtpPutFileA(connection, ToAnsi(local).c_str(), remote.c_str(), transferType, 0);
+    if (!session->Connected()) return CallPlatform(source::kFtp, ftp_failure::kPutFile, [&] {
+        return FtpPutFileA(nullptr, ToAnsi(local).c_str(), remote.c_str(), transferType, 0);
     });
-    auto transfer = std::make_shared<PieceTransfer>(connection, remote, transferType, PieceBytes(limit));
+    auto transfer = std::make_shared<PieceTransfer>(session, remote, transferType, PieceBytes(limit));
     return TransferInPieces(limit, ftp_failure::kPutFile, transfer,
                             [transfer, local](const TimedJob& job) { return transfer->Upload(job, local); });
 }
 
-HRESULT DownloadFile(TimeLimit& limit, const CodePageText& names, HINTERNET connection, const VARIANT* remotePath,
+HRESULT DownloadFile(TimeLimit& limit, const CodePageText& names, const std::shared_ptr<FtpSession>& session, const VARIANT* remotePath,
                      const VARIANT* localPath, VARIANT_BOOL overwrite, DWORD transferType) {
     std::wstring remoteText, local;
     std::string remote;
@@ -183,8 +163,8 @@ HRESULT DownloadFile(TimeLimit& limit, const CodePageText& names, HINTERNET conn
     const DWORD failIfExists = static_cast<WORD>(~static_cast<WORD>(overwrite));
     // Without a connection the platform refuses the handle before it touches
     // any local file: no temporary file is needed to keep one safe.
-    if (!connection) return CallPlatform(source::kFtp, ftp_failure::kGetFile, [&] {
-        return FtpGetFileA(connection, remote.c_str(), ToAnsi(local).c_str(), failIfExists, kLocalFileAttributes,
+    if (!session->Connected()) return CallPlatform(source::kFtp, ftp_failure::kGetFile, [&] {
+        return FtpGetFileA(nullptr, remote.c_str(), ToAnsi(local).c_str(), failIfExists, kLocalFileAttributes,
                            transferType, 0);
     });
     // A file the download may not replace fails as the platform fails it,
@@ -201,7 +181,7 @@ HRESULT DownloadFile(TimeLimit& limit, const CodePageText& names, HINTERNET conn
     // The job holds the temporary file: one that runs on after a time-out
     // removes it when it ends, and never touches the destination; the file
     // goes with the process should that end first.
-    auto transfer = std::make_shared<PieceTransfer>(connection, remote, transferType, PieceBytes(limit));
+    auto transfer = std::make_shared<PieceTransfer>(session, remote, transferType, PieceBytes(limit));
     hr = TransferInPieces(limit, ftp_failure::kGetFile, transfer, [transfer, download](const TimedJob& job) {
         return transfer->Download(job, download->Handle());
     });

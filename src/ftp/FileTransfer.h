@@ -1,12 +1,12 @@
 // Single-file transfers between the local file system and the FTP server,
-// piece by piece through the platform's remote file handle: on the caller's
+// piece by piece through the session's remote file: on the caller's
 // thread, or within an active time limit on the object's worker with every
 // piece counted as progress.
 #pragma once
 
 #include "../component/CodePageText.h"
 #include "../component/TimeLimit.h"
-#include "../platform/WinInetAPI.h"
+#include "../session/FtpSession.h"
 #include <oaidl.h>
 
 namespace quorlin {
@@ -15,7 +15,7 @@ namespace quorlin {
 // Uploads `localPath` to `remotePath` in `transferType` (1 ASCII, 2 binary).
 // Within a limit the pieces are small enough that a transfer that keeps
 // moving is never cut.
-HRESULT UploadFile(TimeLimit& limit, const CodePageText& names, HINTERNET connection, const VARIANT* localPath,
+HRESULT UploadFile(TimeLimit& limit, const CodePageText& names, const std::shared_ptr<FtpSession>& session, const VARIANT* localPath,
                    const VARIANT* remotePath, DWORD transferType);
 
 // Downloads `remotePath` to `localPath`. Only an `overwrite` of true (all
@@ -24,7 +24,7 @@ HRESULT UploadFile(TimeLimit& limit, const CodePageText& names, HINTERNET connec
 // so a failed transfer leaves an existing file as it was; a transfer that
 // runs on after its time-out removes its temporary file when it ends, and the
 // file goes with the process should that end first.
-HRESULT DownloadFile(TimeLimit& limit, const CodePageText& names, HINTERNET connection, const VARIANT* remotePath,
+HRESULT DownloadFile(TimeLimit& limit, const CodePageText& names, const std::shared_ptr<FtpSession>& session, const VARIANT* remotePath,
                      const VARIANT* localPath, VARIANT_BOOL overwrite, DWORD transferType);
 
 }  // namespace quorlin

@@ -3,6 +3,9 @@
 #include "../component/Error.h"
 #include "../component/Text.h"
 #include "../platform/Constants.h"
+#include "../session/OwnFtpSession.h"
+#include "../session/WinInetSession.h"
+#include "../tls/CertificateCheck.h"
 #include "DirectoryListing.h"
 #include "DirectoryTree.h"
 #include "FileTransfer.h"
@@ -40,23 +43,10 @@ const PlatformFailure* FtpObject::OutOfMemoryRow(std::wstring_view member) noexc
 
 namespace {
 
-// The server's working directory, asked again with more room for as long as
-// the platform says the buffer is too small or the text fills it.
-bool ReadCurrentDirectory(HINTERNET connection, std::string& directory) {
-    for (DWORD size = kDirectoryBufferChars;;) {
-        std::vector<char> buffer(size + 1, '\0');
-        DWORD length = size;
-        if (FtpGetCurrentDirectoryA(connection, buffer.data(), &length)) {
-            const size_t used = strnlen(buffer.data(), size);
-            if (used + 1 < size || size >= kLongestDirectoryChars) {
-                directory.assign(buffer.data(), used);
-                return true;
-            }
-        } else if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size >= kLongestDirectoryChars) {
-            return false;
-        }
-        size = std::min<DWORD>(std::max<DWORD>(size * 2, length + 1), kLongestDirectoryChars);
-    }
+// Made once, so that letting go of a session never needs memory.
+std::shared_ptr<FtpSession> NoSession() {
+    static const std::shared_ptr<FtpSession> none = std::make_shared<WinInetSession>(nullptr);
+    return none;
 }
 
 }  // namespace
@@ -67,6 +57,7 @@ FtpObject::FtpObject() : DispatchObject(source::kFtp) {
     connectionFlags_ = 0;
     transferType_ = kTransferAscii;
     connectionOpen_ = false;
+    session_ = NoSession();
 }
 
 FtpObject::~FtpObject() {
@@ -166,6 +157,7 @@ HRESULT FtpObject::OpenConnection() {
     internet_.Reset(InternetOpenA(kFtpAgent, kOpenTypePreconfig, proxy_ ? proxy.c_str() : nullptr, nullptr, 0));
 
     if (port_ > kHighestPort) return RaiseError(runtime_error::kOverflow, source::kFtp, message::kOverflow);
+    if (security_ != kSecurityNone) return OpenOwnSession();
     const INTERNET_PORT port = static_cast<INTERNET_PORT>(port_);
 
     const std::string server = ToAnsi(url_), user = ToAnsi(username_), password = ToAnsi(password_);
@@ -181,19 +173,38 @@ HRESULT FtpObject::OpenConnection() {
     });
     if (FAILED(hr)) return AfterCall(hr);
     connection_.Reset(made->Release());
+    session_ = std::make_shared<WinInetSession>(connection_.Get());
+    connectionOpen_ = true;
+    return AnnounceUtf8();
+}
+
+HRESULT FtpObject::OpenOwnSession() {
+    OwnSessionSettings settings;
+    settings.host = ToAnsi(url_);
+    settings.hostName = url_;
+    settings.port = static_cast<unsigned short>(port_);
+    settings.user = ToAnsi(username_);
+    settings.password = ToAnsi(password_);
+    settings.security = security_;
+    settings.passive = connectionFlags_ == kPassiveFlag;
+    settings.pinned = pinned_;
+    settings.waitSeconds = timeLimit_.Seconds();
+    auto session = std::make_shared<OwnFtpSession>(std::move(settings));
+    HRESULT hr = timeLimit_.CallPlatform(source::kFtp, ftp_failure::kOpenConnection, [session] { return session->Open(); });
+    if (FAILED(hr)) return AfterCall(hr);
+    session_ = session;
     connectionOpen_ = true;
     return AnnounceUtf8();
 }
 
 HRESULT FtpObject::AnnounceUtf8() {
     if (names_.CodePage() != CP_UTF8 || !connectionOpen_) return S_OK;
-    const HINTERNET connection = connection_.Get();
-    const HRESULT hr = timeLimit_.CallPlatform(source::kFtp, ftp_failure::kOpenConnection, [=] {
-        return FtpCommandA(connection, FALSE, static_cast<DWORD>(kTransferAscii), kUtf8OnCommand, 0, nullptr);
-    });
+    const std::shared_ptr<FtpSession> session = session_;
+    const HRESULT hr = timeLimit_.CallPlatform(source::kFtp, ftp_failure::kOpenConnection,
+                                               [session] { return session->Command(kUtf8OnCommand); });
     if (SUCCEEDED(hr)) return S_OK;
     // A server that does not answer in time leaves no connection to use.
-    if (timeLimit_.TakeExpired()) {
+    if (timeLimit_.TakeExpired() || session_->Lost()) {
         DropConnection();
         return hr;
     }
@@ -203,6 +214,17 @@ HRESULT FtpObject::AnnounceUtf8() {
 
 HRESULT FtpObject::CloseConnection() {
     if (!connectionOpen_) return S_OK;
+    if (!connection_) {
+        // The own client's session: it says goodbye and ends TLS, and lets
+        // go of its connection whatever the server does.
+        const std::shared_ptr<FtpSession> session = session_;
+        const HRESULT hr = timeLimit_.CallPlatform(source::kFtp, ftp_failure::kCloseConnection,
+                                                   [session] { return session->Close(); });
+        if (FAILED(hr)) AfterCall(hr);
+        session_ = NoSession();
+        connectionOpen_ = false;
+        return hr;
+    }
     for (InternetHandle* handle : {&connection_, &internet_}) {
         HRESULT hr;
         if (timeLimit_.Active()) {
@@ -215,12 +237,13 @@ HRESULT FtpObject::CloseConnection() {
         }
         if (FAILED(hr)) return AfterCall(hr);
     }
+    session_ = NoSession();
     connectionOpen_ = false;
     return S_OK;
 }
 
 HRESULT FtpObject::AfterCall(HRESULT hr) {
-    if (FAILED(hr) && timeLimit_.TakeExpired()) DropConnection();
+    if (FAILED(hr) && (timeLimit_.TakeExpired() || session_->Lost())) DropConnection();
     return hr;
 }
 
@@ -228,6 +251,7 @@ void FtpObject::DropConnection() {
     // The call that ran out of time may still use the handles: it closes
     // them when it ends.
     timeLimit_.LetGo({connection_.Release(), internet_.Release()});
+    session_ = NoSession();
     connectionOpen_ = false;
 }
 
@@ -238,9 +262,9 @@ HRESULT FtpObject::get_Directory(VARIANT* result) {
     const ReplyTextScope replies(names_.CodePage());
     // The text belongs to the call, which may run on after a time-out.
     auto directory = std::make_shared<std::string>();
-    const HINTERNET connection = connection_.Get();
+    const std::shared_ptr<FtpSession> session = session_;
     HRESULT hr = timeLimit_.CallPlatform(source::kFtp, ftp_failure::kRetrieveDirectory,
-                                         [=] { return ReadCurrentDirectory(connection, *directory); });
+                                         [=] { return session->CurrentDirectory(*directory); });
     if (FAILED(hr)) return AfterCall(hr);
     return TextToVariant(names_.DecodeName(*directory), result);
 }
@@ -251,9 +275,9 @@ HRESULT FtpObject::put_Directory(VARIANT* str_directory) {
     const HRESULT hr = RemoteTextFromVariant(names_, str_directory, source::kFtp, ftp_failure::kSetDirectory, directory);
     if (FAILED(hr)) return hr;
     const ReplyTextScope replies(names_.CodePage());
-    const HINTERNET connection = connection_.Get();
+    const std::shared_ptr<FtpSession> session = session_;
     return AfterCall(timeLimit_.CallPlatform(source::kFtp, ftp_failure::kSetDirectory,
-                                             [=] { return FtpSetCurrentDirectoryA(connection, directory.c_str()); }));
+                                             [=] { return session->SetDirectory(directory); }));
 }
 
 HRESULT FtpObject::Files(_FTPFiles** result) {
@@ -261,7 +285,7 @@ HRESULT FtpObject::Files(_FTPFiles** result) {
     *result = nullptr;
     ComPtr<FileCollection> collection;
     const ReplyTextScope replies(names_.CodePage());
-    HRESULT hr = ListDirectory(timeLimit_, names_, connection_.Get(), collection);
+    HRESULT hr = ListDirectory(timeLimit_, names_, session_, collection);
     if (FAILED(hr)) return AfterCall(hr);
     *result = collection.Detach();
     return S_OK;
@@ -272,14 +296,14 @@ HRESULT FtpObject::GetDirectoryListing(Directory_Listing_Type* lng_listing_type,
     *result = nullptr;
     ComPtr<FileCollection> collection;
     const ReplyTextScope replies(names_.CodePage());
-    HRESULT hr = ListDirectory(timeLimit_, names_, connection_.Get(), collection);
+    HRESULT hr = ListDirectory(timeLimit_, names_, session_, collection);
     if (FAILED(hr)) return AfterCall(hr);
     return collection->Text(*lng_listing_type, result);
 }
 
 HRESULT FtpObject::Command(RemoteCommand command, const VARIANT* path, const VARIANT* secondPath) {
     const ReplyTextScope replies(names_.CodePage());
-    return AfterCall(RunRemoteCommand(command, timeLimit_, names_, connection_.Get(), path, secondPath));
+    return AfterCall(RunRemoteCommand(command, timeLimit_, names_, session_, path, secondPath));
 }
 
 HRESULT FtpObject::CreateDirectory(VARIANT* str_directory_name) {
@@ -298,14 +322,14 @@ HRESULT FtpObject::DeleteFile(VARIANT* str_remote_path) { return Command(RemoteC
 
 HRESULT FtpObject::PutFile(VARIANT* str_local_path, VARIANT* str_remote_path) {
     const ReplyTextScope replies(names_.CodePage());
-    return AfterCall(UploadFile(timeLimit_, names_, connection_.Get(), str_local_path, str_remote_path,
+    return AfterCall(UploadFile(timeLimit_, names_, session_, str_local_path, str_remote_path,
                                 static_cast<DWORD>(transferType_)));
 }
 
 HRESULT FtpObject::GetFile(VARIANT* str_remote_path, VARIANT* str_local_path, VARIANT_BOOL* bool_overwrite) {
     if (!bool_overwrite) return E_POINTER;
     const ReplyTextScope replies(names_.CodePage());
-    return AfterCall(DownloadFile(timeLimit_, names_, connection_.Get(), str_remote_path, str_local_path,
+    return AfterCall(DownloadFile(timeLimit_, names_, session_, str_remote_path, str_local_path,
                                   *bool_overwrite, static_cast<DWORD>(transferType_)));
 }
 
@@ -328,7 +352,11 @@ HRESULT FtpObject::get_Timeout(LONG* result) {
     return S_OK;
 }
 
-HRESULT FtpObject::put_Timeout(LONG lng_timeout) { return timeLimit_.Set(lng_timeout, source::kFtp); }
+HRESULT FtpObject::put_Timeout(LONG lng_timeout) {
+    const HRESULT hr = timeLimit_.Set(lng_timeout, source::kFtp);
+    if (SUCCEEDED(hr)) session_->LimitWaits(timeLimit_.Seconds());
+    return hr;
+}
 
 HRESULT FtpObject::get_CodePage(LONG* result) {
     if (!result) return E_POINTER;
@@ -342,6 +370,35 @@ HRESULT FtpObject::put_CodePage(LONG lng_code_page) {
     const bool announce = names_.CodePage() != CP_UTF8;
     names_ = CodePageText(static_cast<UINT>(lng_code_page));
     return announce ? AnnounceUtf8() : S_OK;
+}
+
+HRESULT FtpObject::get_Security(LONG* result) {
+    if (!result) return E_POINTER;
+    *result = security_;
+    return S_OK;
+}
+
+HRESULT FtpObject::put_Security(LONG lng_security) {
+    if (lng_security < kSecurityNone || lng_security > kSecurityImplicit)
+        return RaiseError(runtime_error::kInvalidProcedureCall, source::kFtp, message::kInvalidProcedureCall);
+    security_ = lng_security;
+    return S_OK;
+}
+
+HRESULT FtpObject::get_CertificateFingerprint(BSTR* result) {
+    if (!result) return E_POINTER;
+    *result = SysAllocStringLen(fingerprintText_.data(), static_cast<UINT>(fingerprintText_.size()));
+    return *result ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT FtpObject::put_CertificateFingerprint(BSTR str_fingerprint) {
+    const std::wstring text(str_fingerprint ? str_fingerprint : L"", str_fingerprint ? SysStringLen(str_fingerprint) : 0);
+    std::string pinned;
+    if (!text.empty() && !ParseFingerprint(text, pinned))
+        return RaiseError(runtime_error::kInvalidProcedureCall, source::kFtp, message::kInvalidProcedureCall);
+    fingerprintText_ = text;
+    pinned_ = std::move(pinned);
+    return S_OK;
 }
 
 }  // namespace quorlin

@@ -1,5 +1,6 @@
 // The FTP connection object: its settings, the page hook, the opening and
-// closing of its WinINet connection, and the operations on that connection.
+// closing of its session (on the platform's FTP client, or on the
+// component's own for TLS), and the operations on that session.
 #pragma once
 
 #include "../component/CodePageText.h"
@@ -7,6 +8,7 @@
 #include "../component/Interfaces.h"
 #include "../component/TimeLimit.h"
 #include "DirectoryTree.h"
+#include "../session/FtpSession.h"
 #include "RemoteCommand.h"
 
 #include <optional>
@@ -14,7 +16,7 @@
 
 namespace quorlin {
 
-class FtpObject : public DispatchObject<_FTP2, _FTP> {
+class FtpObject : public DispatchObject<_FTP3, _FTP2, _FTP> {
 public:
     FtpObject();
     ~FtpObject() override;
@@ -58,6 +60,10 @@ public:
     HRESULT STDMETHODCALLTYPE put_Timeout(LONG lng_timeout) override;
     HRESULT STDMETHODCALLTYPE get_CodePage(LONG* result) override;
     HRESULT STDMETHODCALLTYPE put_CodePage(LONG lng_code_page) override;
+    HRESULT STDMETHODCALLTYPE get_Security(LONG* result) override;
+    HRESULT STDMETHODCALLTYPE put_Security(LONG lng_security) override;
+    HRESULT STDMETHODCALLTYPE get_CertificateFingerprint(BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE put_CertificateFingerprint(BSTR str_fingerprint) override;
 
 private:
     HRESULT StoreText(const VARIANT* value, std::wstring& field);
@@ -68,6 +74,8 @@ private:
     // Asks the server to take and send names as UTF-8 when the names' code
     // page is UTF-8. A refusal changes nothing: many servers always do.
     HRESULT AnnounceUtf8();
+    // Opens the session through the component's own client, over TLS.
+    HRESULT OpenOwnSession();
     HRESULT Command(RemoteCommand command, const VARIANT* path, const VARIANT* secondPath = nullptr);
 
     ComPtr<IDispatch> pageResponse_;
@@ -82,6 +90,12 @@ private:
     bool connectionOpen_ = false;
     InternetHandle internet_;
     InternetHandle connection_;
+    // The open connection's operations; a stand-in that fails them as the
+    // platform does while none is open.
+    std::shared_ptr<FtpSession> session_;
+    LONG security_ = 0;
+    std::wstring fingerprintText_;
+    std::string pinned_;  // the fingerprint's bytes
     TreeWalk treeWalk_;
     TimeLimit timeLimit_;
     CodePageText names_;  // the code page of remote names

@@ -12,27 +12,23 @@ namespace quorlin {
 namespace {
 
 struct CommandRow {
-    BOOL (*call)(HINTERNET connection, const char* path, const char* secondPath);
+    bool (*call)(FtpSession& session, const std::string& path, const std::string& secondPath);
     bool takesTwoPaths;
     PlatformFailure failure;
 };
 
 // Indexed by RemoteCommand.
 const CommandRow kCommands[] = {
-    {[](HINTERNET connection, const char* path, const char*) { return FtpCreateDirectoryA(connection, path); },
-     false,
-     ftp_failure::kCreateDirectory},
-    {[](HINTERNET connection, const char* path, const char*) { return FtpRemoveDirectoryA(connection, path); },
-     false,
-     ftp_failure::kRemoveDirectory},
-    {[](HINTERNET connection, const char* path, const char* newPath) {
-         return FtpRenameFileA(connection, path, newPath);
+    {[](FtpSession& session, const std::string& path, const std::string&) { return session.CreateFolder(path); },
+     false, ftp_failure::kCreateDirectory},
+    {[](FtpSession& session, const std::string& path, const std::string&) { return session.RemoveFolder(path); },
+     false, ftp_failure::kRemoveDirectory},
+    {[](FtpSession& session, const std::string& path, const std::string& newPath) {
+         return session.Rename(path, newPath);
      },
-     true,
-     ftp_failure::kRenameFile},
-    {[](HINTERNET connection, const char* path, const char*) { return FtpDeleteFileA(connection, path); },
-     false,
-     ftp_failure::kDeleteFile},
+     true, ftp_failure::kRenameFile},
+    {[](FtpSession& session, const std::string& path, const std::string&) { return session.Delete(path); },
+     false, ftp_failure::kDeleteFile},
 };
 
 static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == static_cast<size_t>(RemoteCommand::DeleteFile) + 1,
@@ -40,7 +36,8 @@ static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == static_cast<size_t>(Re
 
 }  // namespace
 
-HRESULT RunRemoteCommand(RemoteCommand command, TimeLimit& limit, const CodePageText& names, HINTERNET connection,
+HRESULT RunRemoteCommand(RemoteCommand command, TimeLimit& limit, const CodePageText& names,
+                         const std::shared_ptr<FtpSession>& session,
                          const VARIANT* path, const VARIANT* secondPath) {
     const CommandRow& row = kCommands[static_cast<size_t>(command)];
     std::wstring firstText, secondText;
@@ -53,7 +50,7 @@ HRESULT RunRemoteCommand(RemoteCommand command, TimeLimit& limit, const CodePage
     // The call owns its texts: within a limit it may run on after the member.
     const auto call = row.call;
     return limit.CallPlatform(source::kFtp, row.failure,
-                              [=] { return call(connection, first.c_str(), second.c_str()); });
+                              [=] { return call(*session, first, second); });
 }
 
 }  // namespace quorlin

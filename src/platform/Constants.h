@@ -136,6 +136,19 @@ constexpr DWORD kServiceFtp = 1;             // INTERNET_SERVICE_FTP
 // Asks the server to take and send names as UTF-8 (RFC 2640).
 constexpr const char* kUtf8OnCommand = "OPTS UTF8 ON";
 
+// The component's own FTP client, for TLS sessions.
+constexpr LONG kSecurityNone = 0;      // the platform's FTP client, no TLS
+constexpr LONG kSecurityExplicit = 1;  // AUTH TLS on the FTP port
+constexpr LONG kSecurityImplicit = 2;  // TLS from the first byte
+// Without a time limit the own client waits as long as the platform's FTP
+// client would by its documented defaults: a minute to connect, half a
+// minute for anything else.
+constexpr DWORD kDefaultConnectMilliseconds = 60 * 1000;
+constexpr DWORD kDefaultWaitMilliseconds = 30 * 1000;
+constexpr size_t kLongestReplyBytes = 64 * 1024;  // no server sends a longer reply
+constexpr DWORD kListingPieceBytes = 64 * 1024;
+constexpr const wchar_t* kFingerprintPrefix = L"The server's certificate has the SHA-256 fingerprint ";
+
 // HTTP object settings.
 constexpr const char* kHttpAgent = "Quorlin.HTTP";
 constexpr const char* kHttpVerb = "GET";

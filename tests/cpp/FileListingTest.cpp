@@ -3,6 +3,7 @@
 // listing, lookups, enumeration and lifetimes.
 #include "TestSupport.h"
 #include "listing/FileListing.h"
+#include "ftpclient/ListingParser.h"
 
 #include <gtest/gtest.h>
 
@@ -361,6 +362,50 @@ TEST(FileListingLifetime, EverythingIsReleasedAndTheLibraryCanUnload) {
     }
     EXPECT_EQ(S_OK, canUnload());
     FreeLibrary(module);
+}
+
+// LIST lines in listing order, read as the platform's own client reads them (a DOS number it
+// cannot read keeps its value from the line before). No name: skipped; no year: stamps of 0.
+TEST(ListingLines, ReadWithThePlatformClientsRulesAndLimits) {
+    struct Row { const char* line; const char* name; DWORD size, attributes; WORD listed[5]; } const rows[] = {
+        {"-rw-r--r--    1 user     group        1234 Mar  5 14:07 file.txt", "file.txt", 1234, 0, {2026, 3, 5, 14, 7}},
+        {"drwxr-xr-x    2 user     group        4096 Jan 15  2021 dir", "dir", 0, 0x10, {2021, 1, 15, 12, 0}},
+        {"lrwxrwxrwx    1 user     group           2 Feb  1 10:00 up -> ..", "up", 2, 0, {2026, 2, 1, 10, 0}},
+        {"-rw-r--r--    1 user     group           5 Jun 30  2022 my file.txt", "my", 5, 0, {2022, 6, 30, 12, 0}},
+        {"-rw-r--r--    1 user     group  4294967296 Jul  4  2020 huge", "huge", 2147483647, 0, {2020, 7, 4, 12, 0}},
+        {"-r--r--r--\t1\tu\tg\t7\tfebruary\t29\t2023\tfeb29", "feb29", 7, 0, {2023, 3, 1, 12, 0}},
+        {"-rw-r--r--    1 u g 7 Apr 31 2024 apr31", "apr31", 7, 0, {}},
+        {"crw-r--r--    1 u g 5 ANF 4 1:2:3 a\rb", "ab", 5, 0, {2026, 1, 4, 1, 2}},
+        {"total 48", nullptr, 0, 0, {}},
+        {"drwxr-xr-x+   2 u g 4096 Jan 15 2021 acl", nullptr, 0, 0, {}},
+        {"07-13-03  08:55PM       <DIR>          My Documents", "My", 0, 0x10, {2003, 7, 13, 20, 55}},
+        {"05-09-03  06:02PM             12656686 2003-04-21bgm.rgz", "2003-04-21bgm.rgz", 12656686, 0, {2003, 5, 9, 18, 2}},
+        {"01-01-21  12:30AM                 100 midnight", "midnight", 100, 0, {2021, 1, 1, 12, 30}},
+        {"01-01-21  12:30PM                 100 noon", "noon", 100, 0, {}},
+        {"01-01-99  10:00AM                 100 y99", "y99", 100, 0, {}},
+        {"02-03-04  05:06AM 1 first", "first", 1, 0, {2004, 2, 3, 5, 6}},
+        {"01/01/21  xx:yyPM 100 slashes", "slashes", 100, 0, {2004, 1, 3, 17, 6}},
+        {"   ", nullptr, 0, 0, {}},
+    };
+    const SYSTEMTIME now = {2026, 3, 1, 9, 10, 30, 0, 0};
+    quorlin::ListingReadState state;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        WIN32_FIND_DATAA record = {};
+        EXPECT_EQ(row.name != nullptr, quorlin::ParseListingLine(row.line, now, record, state));
+        if (!row.name) continue;
+        EXPECT_STREQ(row.name, record.cFileName);
+        EXPECT_EQ(row.size, record.nFileSizeLow);
+        EXPECT_EQ(0u, record.nFileSizeHigh);
+        EXPECT_EQ(row.attributes, record.dwFileAttributes);
+        const SYSTEMTIME listed = {row.listed[0], row.listed[1], 0, row.listed[2], row.listed[3], row.listed[4], 0, 0};
+        FILETIME expected = {};
+        if (listed.wYear) { EXPECT_TRUE(SystemTimeToFileTime(&listed, &expected)); }
+        for (const FILETIME& stamp : {record.ftLastWriteTime, record.ftCreationTime, record.ftLastAccessTime})
+            EXPECT_EQ(0, CompareFileTime(&expected, &stamp));
+    }
+    EXPECT_TRUE(quorlin::ListingLineEndsListing(std::string(4096, 'x') + "\r"));
+    EXPECT_FALSE(quorlin::ListingLineEndsListing(std::string(4095, 'x') + "\r"));
 }
 
 }  // namespace

@@ -218,6 +218,54 @@ TEST_F(Timeouts, OpeningAServerThatNeverAnswers) {
     ExpectClosedAndReusable(silent.Get());
 }
 
+// The own client over TLS: a handshake, a reply or a data connection that
+// never comes ends within the limit; what no server sends for a reply ends
+// at once. The object then works again, over TLS or not.
+TEST_F(Timeouts, TheTlsClientEndsEveryStall) {
+    const struct {
+        int port;
+        const wchar_t* user;
+        bool passive;
+        bool listing;
+        bool timesOut;
+    } cases[] = {
+        {StallPort(6), L"any", true, false, true},       // the handshake stops half way
+        {StallPort(5), L"silent", true, false, true},    // no reply to PASS
+        {StallPort(5), L"any", true, true, true},        // a data connection never secured
+        {StallPort(5), L"any", false, true, true},       // a data connection never made
+        {StallPort(5), L"long", true, false, false},     // a reply line of a megabyte
+        {StallPort(5), L"endless", true, false, false},  // a multi-line reply without end
+        {StallPort(5), L"garbage", true, false, false},
+    };
+    for (const auto& c : cases) {
+        ComPtr<_FTP2> ftp = NewFtp(c.port, c.user, c.passive);
+        ComPtr<_FTP3> secure;
+        ASSERT_EQ(S_OK, ftp.As(&secure));
+        secure->put_Security(1);
+        if (c.listing) {
+            ASSERT_EQ(S_OK, ftp->OpenConnection());
+            ExpectTimedOut(static_cast<HRESULT>(0x80040204), L"Error retrieving directory listing.(1)",
+                           L"GetDirectoryListing", [&] {
+                               ComPtr<_FTPFiles> files;
+                               return ftp->Files(&files);
+                           });
+        } else if (c.timesOut) {
+            ExpectTimedOut(static_cast<HRESULT>(0x80040202), L"Error opening FTP connection.", L"OpenConnection",
+                           [&] { return ftp->OpenConnection(); });
+        } else {
+            const ULONGLONG started = GetTickCount64();
+            EXPECT_EQ(static_cast<HRESULT>(0x80040202), ftp->OpenConnection()) << c.user;
+            EXPECT_LT(GetTickCount64() - started, 2000u) << c.user;
+            // What came is shown as the server's reply.
+            const std::wstring text = TakeError().description;
+            EXPECT_EQ(0u, text.rfind(L"Error opening FTP connection.", 0));
+            EXPECT_EQ(std::wstring::npos, text.find(L"error code:")) << text.c_str();
+        }
+        secure->put_Security(0);
+        ExpectClosedAndReusable(ftp.Get());
+    }
+}
+
 TEST_F(Timeouts, CommandsAndListingsThatStall) {
     ComPtr<_FTP2> ftp = NewFtp(StallPort(2));
     ASSERT_EQ(S_OK, ftp->OpenConnection());

@@ -123,9 +123,9 @@ TEST(TypeLibrary, HoldsTheElevenTypesInOrderAndTheSecondInterfacesBehind) {
     ASSERT_TRUE(library);
     const wchar_t* expected[] = {L"_FTP", L"FTP", L"_HTTP", L"HTTP", L"_FTPFile", L"FTPFile",
                                  L"_FTPFiles", L"FTPFiles", L"Directory_Listing_Type", L"Ftp_Transfer_Type",
-                                 L"enum_FileType", L"_FTP2", L"_HTTP2"};
-    ASSERT_EQ(13u, library->GetTypeInfoCount());
-    for (UINT i = 0; i < 13; ++i) {
+                                 L"enum_FileType", L"_FTP2", L"_HTTP2", L"_FTP3"};
+    ASSERT_EQ(14u, library->GetTypeInfoCount());
+    for (UINT i = 0; i < 14; ++i) {
         BSTR name = nullptr, help = nullptr;
         ASSERT_EQ(S_OK, library->GetDocumentation(i, &name, &help, nullptr, nullptr));
         EXPECT_EQ(std::wstring(expected[i]), name);
@@ -151,7 +151,7 @@ TEST(TypeLibrary, ClassesAreCreatableWithTheirNewestInterfaceAsDefault) {
     ComPtr<ITypeLib> library = LoadLibraryFromDll();
     ASSERT_TRUE(library);
     const std::pair<UINT, std::vector<const wchar_t*>> classes[] = {
-        {1, {L"_FTP2", L"_FTP"}}, {3, {L"_HTTP2", L"_HTTP"}}, {5, {L"_FTPFile"}}, {7, {L"_FTPFiles"}}};
+        {1, {L"_FTP3", L"_FTP2", L"_FTP"}}, {3, {L"_HTTP2", L"_HTTP"}}, {5, {L"_FTPFile"}}, {7, {L"_FTPFiles"}}};
     for (const auto& [index, interfaces] : classes) {
         ComPtr<ITypeInfo> info;
         ASSERT_EQ(S_OK, library->GetTypeInfo(index, &info));
@@ -278,9 +278,9 @@ TEST(TypeLibrary, HttpAndListingInterfaceMembers) {
     });
 }
 
-// The second interfaces: the first one's slots, then the new members with
+// The later interfaces: the earlier one's slots, then the new members with
 // dispatch identifiers no old member uses.
-TEST(TypeLibrary, SecondInterfacesExtendTheFirst) {
+TEST(TypeLibrary, LaterInterfacesExtendTheEarlier) {
     ComPtr<ITypeLib> library = LoadLibraryFromDll();
     ASSERT_TRUE(library);
     ExpectInterface(library.Get(), 11, L"_FTP2", {
@@ -294,6 +294,12 @@ TEST(TypeLibrary, SecondInterfacesExtendTheFirst) {
         {L"Timeout", P, 0x68030010, L"lng_timeout:long=", L""},
         {L"Status", G, 0x68030011, L"", L"long"},
     }, IID__HTTP, 7 + 5);
+    ExpectInterface(library.Get(), 13, L"_FTP3", {
+        {L"Security", G, 0x68030012, L"", L"long"},
+        {L"Security", P, 0x68030012, L"lng_security:long=", L""},
+        {L"CertificateFingerprint", G, 0x68030013, L"", L"text"},
+        {L"CertificateFingerprint", P, 0x68030013, L"str_fingerprint:text=", L""},
+    }, IID__FTP2, 7 + 29 + 4);
 }
 
 }  // namespace

@@ -58,6 +58,7 @@ ftp.URL = "127.0.0.1"
 ftp.Port = CLng(environment.Item("QUORLIN_FTP_PORT"))
 ftp.Username = environment.Item("QUORLIN_FTP_USER")
 ftp.Password = environment.Item("QUORLIN_FTP_PASSWORD")
+If environment.Item("QUORLIN_FTP_SECURITY") <> "" Then ftp.Security = CLng(environment.Item("QUORLIN_FTP_SECURITY"))
 ftp.Passive = True
 
 On Error Resume Next
@@ -100,7 +101,7 @@ backFile = localFolder & "\back.txt"
 WriteAll localFile, lines
 ftp.PutFile localFile, "up.txt"
 CheckNoError "PutFile"
-If serverName = "vsftpd" Then
+If Left(serverName, 6) = "vsftpd" Then
     Check ReadAll(remoteFolder & "\up.txt") = lines, "vsftpd stores ASCII unchanged"
 Else
     Check ReadAll(remoteFolder & "\up.txt") = "one" & vbLf & "two" & vbLf, serverName & " stores CRLF as LF"

@@ -20,6 +20,7 @@ ftp.URL = "127.0.0.1";
 ftp.Port = parseInt(env("QUORLIN_FTP_PORT"), 10);
 ftp.Username = env("QUORLIN_FTP_USER");
 ftp.Password = env("QUORLIN_FTP_PASSWORD");
+if (env("QUORLIN_FTP_SECURITY")) ftp.Security = parseInt(env("QUORLIN_FTP_SECURITY"), 10);
 ftp.TransferType = 2;
 ftp.OpenConnection();
 ftp.CreateDirectory(workspace);

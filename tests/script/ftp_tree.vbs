@@ -51,6 +51,7 @@ ftp.URL = "127.0.0.1"
 ftp.Port = CLng(environment.Item("QUORLIN_FTP_PORT"))
 ftp.Username = environment.Item("QUORLIN_FTP_USER")
 ftp.Password = environment.Item("QUORLIN_FTP_PASSWORD")
+If environment.Item("QUORLIN_FTP_SECURITY") <> "" Then ftp.Security = CLng(environment.Item("QUORLIN_FTP_SECURITY"))
 ftp.Passive = True
 ftp.TransferType = 2
 ftp.OpenConnection

@@ -12,10 +12,15 @@
               PORT (active mode)     the server never connects back
     BASE+3  HTTP: /headers-never (no reply), /body-stall (half the body, then silence), /body-slow (8,000 bytes/s)
     BASE+4  control: a line "drop" closes every stalled connection, as a dead server would
+    BASE+5  FTP over TLS (AUTH TLS) that misbehaves after login as its user tells: "silent" never answers
+            PASS, "long" answers with a line of a megabyte, "endless" with a multi-line reply without end,
+            "garbage" with bytes that are no reply; for anyone, a data connection never opens
+    BASE+6  FTP that accepts AUTH TLS and then never answers the handshake
 Everything stalled is held until "drop" or the server's end; it ends by itself after 30 minutes.
-    stall_server.py BASE"""
+    stall_server.py BASE CERTIFICATE KEY"""
 import socket
 import socketserver
+import ssl
 import sys
 import threading
 import time
@@ -121,6 +126,61 @@ class Http(socketserver.BaseRequestHandler):
         hold()
 
 
+class SecureFtp(socketserver.BaseRequestHandler):
+    context = None
+    halfway = False
+
+    def handle(self):
+        try:
+            self.serve()
+        except OSError:
+            pass  # the client gave up
+
+    def serve(self):
+        self.request.sendall(b'220 stall server\r\n')
+        if not self.request.recv(100).upper().startswith(b'AUTH TLS'):
+            return
+        self.request.sendall(b'234 go ahead\r\n')
+        if self.halfway:
+            return hold()
+        tls = self.context.wrap_socket(self.request, server_side=True)
+        user = b''
+        for line in tls.makefile('rb'):
+            command, _, argument = line.rstrip(b'\r\n').partition(b' ')
+            command = command.upper()
+            if command == b'USER':
+                user = argument
+                tls.sendall(b'331 password please\r\n')
+            elif command == b'PASS' and user == b'silent':
+                return hold()
+            elif command == b'PASS' and user == b'long':
+                tls.sendall(b'230 ' + b'x' * 1048576 + b'\r\n')
+            elif command == b'PASS' and user == b'endless':
+                while True:
+                    tls.sendall(b'230-and more\r\n' * 100)
+            elif command == b'PASS' and user == b'garbage':
+                tls.sendall(b'\x00\xff\x16 no reply at all\r\n')
+            elif command == b'PWD':
+                tls.sendall(b'257 "/"\r\n')
+            elif command == b'PASV':
+                self.passive = socket.socket()  # takes connections into its backlog, never accepts
+                self.passive.bind(('127.0.0.1', 0))
+                self.passive.listen(1)
+                port = self.passive.getsockname()[1]
+                tls.sendall(b'227 Entering Passive Mode (127,0,0,1,%d,%d)\r\n' % (port // 256, port % 256))
+            elif command in (b'LIST', b'RETR', b'STOR'):
+                tls.sendall(b'150 here it comes\r\n')
+                return hold()
+            elif command == b'QUIT':
+                return tls.sendall(b'221 bye\r\n')
+            else:
+                tls.sendall(b'200 ok\r\n')
+
+
+class HalfwaySecureFtp(SecureFtp):
+    halfway = True
+
+
 class Control(socketserver.StreamRequestHandler):
     def handle(self):
         global release
@@ -152,6 +212,8 @@ if __name__ == '__main__':
         except BlockingIOError:
             pass
         fillers.append(filler)
-    for offset, handler in ((1, Greetless), (2, Ftp), (3, Http), (4, Control)):
+    SecureFtp.context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    SecureFtp.context.load_cert_chain(sys.argv[2], sys.argv[3])
+    for offset, handler in ((1, Greetless), (2, Ftp), (3, Http), (4, Control), (5, SecureFtp), (6, HalfwaySecureFtp)):
         serve(base + offset, handler)
     threading.Event().wait(1800)

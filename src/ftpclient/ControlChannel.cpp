@@ -1,0 +1,99 @@
+#include "ControlChannel.h"
+
+#include "../platform/Constants.h"
+
+#include <algorithm>
+
+namespace quorlin {
+namespace {
+
+bool IsReplyCode(const std::string& line) {
+    return line.size() >= 3 && std::all_of(line.begin(), line.begin() + 3, [](char c) { return c >= '0' && c <= '9'; }) &&
+           (line.size() == 3 || line[3] == ' ' || line[3] == '-');
+}
+
+DWORD Remaining(ULONGLONG deadline) {
+    const ULONGLONG now = GetTickCount64();
+    return now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+}
+
+}  // namespace
+
+bool ControlChannel::Send(const std::string& line, DWORD milliseconds) {
+    if (line.find_first_of("\r\n") != std::string::npos) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    const std::string sent = line + "\r\n";
+    return stream_->Send(sent.data(), sent.size(), milliseconds);
+}
+
+bool ControlChannel::ReadLine(std::string& line, ULONGLONG deadline) {
+    for (;;) {
+        const size_t end = buffer_.find('\n', start_);
+        if (end != std::string::npos) {
+            line.assign(buffer_, start_, end - start_);
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            start_ = end + 1;
+            if (start_ == buffer_.size()) {
+                buffer_.clear();
+                start_ = 0;
+            }
+            return true;
+        }
+        if (buffer_.size() - start_ > kLongestReplyBytes) {
+            line.assign(buffer_, start_, kLongestReplyBytes);
+            SetLastError(kExtendedError);
+            return false;
+        }
+        char piece[4096];
+        size_t received = 0;
+        const DWORD left = Remaining(deadline);
+        if (left == 0) {
+            SetLastError(ERROR_INTERNET_TIMEOUT);
+            return false;
+        }
+        if (!stream_->Receive(piece, sizeof piece, received, left)) return false;
+        if (received == 0) {
+            SetLastError(ERROR_INTERNET_CONNECTION_ABORTED);
+            return false;
+        }
+        buffer_.append(piece, received);
+    }
+}
+
+bool ControlChannel::Receive(FtpReply& reply, DWORD milliseconds) {
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+    std::string line;
+    reply = FtpReply();
+    if (!ReadLine(line, deadline)) {
+        reply.text = line;
+        return false;
+    }
+    if (!IsReplyCode(line)) {
+        reply.text = line;
+        SetLastError(kExtendedError);
+        return false;
+    }
+    const std::string code = line.substr(0, 3);
+    // A multi-line reply ends with a line that starts with its code and a blank.
+    if (line.size() > 3 && line[3] == '-') {
+        for (size_t total = line.size();; total += line.size()) {
+            if (total > kLongestReplyBytes) {
+                reply.text = line.substr(0, kLongestReplyBytes);
+                SetLastError(kExtendedError);
+                return false;
+            }
+            if (!ReadLine(line, deadline)) {
+                reply.text = line;
+                return false;
+            }
+            if (line == code || line.compare(0, 4, code + " ") == 0) break;
+        }
+    }
+    reply.code = (code[0] - '0') * 100 + (code[1] - '0') * 10 + (code[2] - '0');
+    reply.text = line;
+    return true;
+}
+
+}  // namespace quorlin

@@ -1,0 +1,44 @@
+// The control connection of the component's own FTP client: command lines
+// out, whole replies in, over a plain or a TLS stream.
+#pragma once
+
+#include "../transport/Stream.h"
+
+#include <memory>
+#include <string>
+
+namespace quorlin {
+
+struct FtpReply {
+    int code = 0;
+    std::string text;  // the reply's last line, without its line end
+    bool Preliminary() const { return code >= 100 && code < 200; }
+    bool Failed() const { return code >= 400; }
+};
+
+class ControlChannel {
+public:
+    void Attach(std::unique_ptr<Stream> stream) { stream_ = std::move(stream); }
+    // Hands the stream over (to be wrapped in TLS); nothing may be waiting
+    // unread in the channel then.
+    std::unique_ptr<Stream> Detach() { return std::move(stream_); }
+    bool Attached() const { return stream_ != nullptr; }
+
+    // Sends `line` with its line end. A line that holds a line end of its
+    // own would smuggle in a second command: it fails with the platform's
+    // code for an invalid parameter, before anything is sent.
+    bool Send(const std::string& line, DWORD milliseconds);
+    // Reads one whole reply (every line of a multi-line one) within
+    // `milliseconds` in all. A reply that is not one, or is longer than any
+    // server sends, fails with the extended error and what arrived of it.
+    bool Receive(FtpReply& reply, DWORD milliseconds);
+
+private:
+    bool ReadLine(std::string& line, ULONGLONG deadline);
+
+    std::unique_ptr<Stream> stream_;
+    std::string buffer_;
+    size_t start_ = 0;
+};
+
+}  // namespace quorlin

@@ -1,0 +1,53 @@
+// One data connection of the component's own FTP client, opened around the
+// command that uses it: passive (the client connects) or active (the server
+// connects to the client), and protected by TLS when the session is.
+#pragma once
+
+#include "../tls/TlsStream.h"
+#include "../transport/Socket.h"
+#include "ControlChannel.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace quorlin {
+
+struct DataSettings {
+    bool passive = true;
+    bool protect = false;                          // TLS on the data connection
+    std::shared_ptr<TlsCredentials> credentials;   // the control connection's
+    std::wstring targetName;                       // the control connection's
+    std::string serverCertificate;                 // fingerprint the data connection's must match
+    sockaddr_storage controlLocal{};               // the control connection's own address
+    sockaddr_storage controlPeer{};                // and the server's
+};
+
+class DataChannel {
+public:
+    // Sends a command line and reads its reply, judging nothing.
+    using Exchange = std::function<bool(const std::string& line, FtpReply& reply)>;
+
+    explicit DataChannel(const DataSettings& settings) : settings_(settings) {}
+
+    // Before the command: asks for a passive port and connects to it, or
+    // listens and tells the server where.
+    bool Prepare(const Exchange& exchange, DWORD milliseconds);
+    // After the command's preliminary reply: takes the server's connection
+    // (active) and makes the TLS handshake (protected).
+    bool Establish(DWORD milliseconds);
+    Stream& Data() { return tls_ ? static_cast<Stream&>(*tls_) : static_cast<Stream&>(socket_); }
+    // Ends the data: a protected connection says close_notify first.
+    void Finish(DWORD milliseconds);
+
+private:
+    bool PreparePassive(const Exchange& exchange, DWORD milliseconds);
+    bool PrepareActive(const Exchange& exchange);
+
+    DataSettings settings_;
+    Socket listener_;
+    Socket socket_;
+    std::unique_ptr<TlsStream> tls_;
+};
+
+}  // namespace quorlin

@@ -1,0 +1,30 @@
+// Reads the lines of a LIST reply into find records the way the platform's own
+// FTP client does: Unix "ls -l" lines and DOS/IIS lines, with the same limits.
+#pragma once
+
+#include <windows.h>
+
+#include <string_view>
+
+namespace quorlin {
+
+// What the platform's client carries from line to line of one listing: a DOS
+// date or time number it cannot read ("01/02/03", "xx:yyPM") keeps the value
+// that number had on an earlier DOS line, and has no valid value before one.
+struct ListingReadState {
+    int dosNumbers[5] = {-1, -1, -1, -1, -1};  // month, day, year, hour, minute
+};
+
+// One line of a LIST reply (without its line end) as the platform's own FTP client reads it; false for a line it skips.
+bool ParseListingLine(std::string_view line, const SYSTEMTIME& now, WIN32_FIND_DATAA& record);
+
+// The same for the lines of one listing in order, with one state per listing.
+bool ParseListingLine(std::string_view line, const SYSTEMTIME& now, WIN32_FIND_DATAA& record,
+                      ListingReadState& state);
+
+// True for a line the platform's client cannot hold (4096 bytes or more once
+// carriage returns are dropped): it stops reading the listing there and keeps
+// the entries before it. ParseListingLine returns false for such a line.
+bool ListingLineEndsListing(std::string_view line);
+
+}  // namespace quorlin

@@ -1,0 +1,307 @@
+#include "OwnFtpSession.h"
+
+#include "../component/Error.h"
+#include "../ftpclient/ListingParser.h"
+#include "../platform/Constants.h"
+#include "../tls/CertificateCheck.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace quorlin {
+namespace {
+
+// How long the server's reason for a failed data connection is awaited: it
+// is sent at once, if at all.
+constexpr DWORD kReasonMilliseconds = 1000;
+
+class OwnRemoteFile : public RemoteFile {
+public:
+    OwnRemoteFile(std::shared_ptr<OwnFtpSession> session, std::unique_ptr<DataChannel> data)
+        : session_(std::move(session)), data_(std::move(data)) {}
+    ~OwnRemoteFile() override {
+        if (data_) session_->FinishTransfer(*data_);
+    }
+    bool Read(char* data, DWORD size, DWORD& read) override {
+        size_t received = 0;
+        const bool succeeded = data_->Data().Receive(data, size, received, session_->Wait());
+        read = static_cast<DWORD>(received);
+        return succeeded;
+    }
+    bool Write(const char* data, DWORD size) override { return data_->Data().Send(data, size, session_->Wait()); }
+    bool Close() override {
+        const bool finished = session_->FinishTransfer(*data_);
+        data_.reset();
+        return finished;
+    }
+
+private:
+    std::shared_ptr<OwnFtpSession> session_;
+    std::unique_ptr<DataChannel> data_;
+};
+
+class OwnListing : public RemoteListing {
+public:
+    OwnListing(std::vector<WIN32_FIND_DATAA> records) : records_(std::move(records)) {}
+    bool Next(WIN32_FIND_DATAA& record) override {
+        if (next_ >= records_.size()) {
+            SetLastError(kNoMoreEntries);
+            return false;
+        }
+        record = records_[next_++];
+        return true;
+    }
+    bool Close() override { return true; }
+
+private:
+    std::vector<WIN32_FIND_DATAA> records_;
+    size_t next_ = 1;  // the first went with the listing's start
+};
+
+// The lines of a listing, each read with the platform's rules: a line
+// without its end is not one, and a line too long for the platform ends the
+// listing.
+std::vector<WIN32_FIND_DATAA> ParseListing(const std::string& text) {
+    std::vector<WIN32_FIND_DATAA> records;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    ListingReadState state;
+    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string_view line(text.data() + start, end - start);
+        if (ListingLineEndsListing(line)) break;
+        WIN32_FIND_DATAA record{};
+        if (ParseListingLine(line, now, record, state)) records.push_back(record);
+    }
+    return records;
+}
+
+}  // namespace
+
+OwnFtpSession::OwnFtpSession(OwnSessionSettings settings)
+    : settings_(std::move(settings)), waitSeconds_(settings_.waitSeconds) {}
+
+OwnFtpSession::~OwnFtpSession() = default;
+
+DWORD OwnFtpSession::Wait() const {
+    const LONG seconds = waitSeconds_.load();
+    return seconds > 0 ? static_cast<DWORD>(seconds) * 1000 : kDefaultWaitMilliseconds;
+}
+
+bool OwnFtpSession::Open() {
+    const LONG seconds = waitSeconds_.load();
+    Socket socket;
+    if (!socket.Connect(settings_.host, settings_.port,
+                        seconds > 0 ? static_cast<DWORD>(seconds) * 1000 : kDefaultConnectMilliseconds))
+        return false;
+    if (!socket.LocalAddress(data_.controlLocal) || !socket.PeerAddress(data_.controlPeer)) {
+        SetLastError(ERROR_INTERNET_CANNOT_CONNECT);
+        return false;
+    }
+    FtpReply reply;
+    if (settings_.security == kSecurityImplicit) {
+        if (!Secure(std::move(socket))) return false;
+    } else {
+        control_.Attach(std::make_unique<Socket>(std::move(socket)));
+    }
+    // A server may ask the client to wait (120) before it greets.
+    do {
+        if (!ReadReply(reply)) return false;
+    } while (reply.Preliminary());
+    if (reply.Failed()) {
+        SetLastError(kExtendedError);
+        return false;
+    }
+    if (settings_.security != kSecurityImplicit) {
+        if (!Exchange("AUTH TLS", reply)) return false;
+        std::unique_ptr<Stream> plain = control_.Detach();
+        if (!Secure(std::move(static_cast<Socket&>(*plain)))) return false;
+    }
+    return Login() && Exchange("PBSZ 0", reply) && Exchange("PROT P", reply);
+}
+
+bool OwnFtpSession::Secure(Socket socket) {
+    credentials_ = std::make_shared<TlsCredentials>();
+    if (!credentials_->Acquire()) return false;
+    auto tls = std::make_unique<TlsStream>(std::move(socket), credentials_, settings_.hostName);
+    if (!tls->Handshake(Wait())) return false;
+    PCCERT_CONTEXT certificate = tls->ServerCertificate();
+    if (!certificate) {
+        SetLastError(ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
+        return false;
+    }
+    std::string fingerprint;
+    const bool known = CertificateFingerprint(certificate, fingerprint);
+    const bool trusted = known && CheckServerCertificate(certificate, settings_.hostName, settings_.pinned);
+    const DWORD error = known ? GetLastError() : static_cast<DWORD>(ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
+    CertFreeCertificateContext(certificate);
+    if (!trusted) {
+        // An administrator who trusts this server can pin what it showed.
+        if (known) KeepFailureDetail(kFingerprintPrefix + FingerprintText(fingerprint) + L".");
+        SetLastError(error);
+        return false;
+    }
+    data_.protect = true;
+    data_.credentials = credentials_;
+    data_.targetName = settings_.hostName;
+    data_.serverCertificate = fingerprint;
+    control_.Attach(std::move(tls));
+    return true;
+}
+
+bool OwnFtpSession::Login() {
+    FtpReply reply;
+    bool accepted = Ask("USER " + settings_.user, reply) && !reply.Failed();
+    if (accepted && reply.code == 331) accepted = Ask("PASS " + settings_.password, reply) && !reply.Failed();
+    if (accepted && reply.code / 100 == 2) return true;
+    // A login that cannot go on (refused, or asking for an account) fails as the platform's does.
+    if (!Lost()) SetLastError(ERROR_INTERNET_LOGIN_FAILURE);
+    return false;
+}
+
+bool OwnFtpSession::ReadReply(FtpReply& reply) {
+    if (!control_.Attached()) {
+        SetLastError(ERROR_INTERNET_CONNECTION_ABORTED);
+        return false;
+    }
+    if (!control_.Receive(reply, Wait())) {
+        const DWORD error = GetLastError();
+        if (error == kExtendedError) KeepServerReply(reply.text);
+        lost_ = true;
+        SetLastError(error);
+        return false;
+    }
+    KeepServerReply(reply.text);
+    // 421: the server is ending the session.
+    if (reply.code == 421) lost_ = true;
+    return true;
+}
+
+bool OwnFtpSession::Ask(const std::string& line, FtpReply& reply) {
+    if (!control_.Attached()) {
+        SetLastError(ERROR_INTERNET_CONNECTION_ABORTED);
+        return false;
+    }
+    if (!control_.Send(line, Wait())) {
+        if (GetLastError() != ERROR_INVALID_PARAMETER) lost_ = true;
+        return false;
+    }
+    return ReadReply(reply);
+}
+
+bool OwnFtpSession::Exchange(const std::string& line, FtpReply& reply) {
+    if (!Ask(line, reply)) return false;
+    if (!reply.Failed()) return true;
+    SetLastError(kExtendedError);
+    return false;
+}
+
+bool OwnFtpSession::CurrentDirectory(std::string& directory) {
+    FtpReply reply;
+    if (!Exchange("PWD", reply)) return false;
+    if (reply.code != 257) {
+        SetLastError(kExtendedError);
+        return false;
+    }
+    // The path stands between the reply's first two quotes.
+    const size_t open = reply.text.find('"');
+    const size_t close = open == std::string::npos ? open : reply.text.find('"', open + 1);
+    directory = close == std::string::npos ? std::string() : reply.text.substr(open + 1, close - open - 1);
+    return true;
+}
+
+bool OwnFtpSession::SetDirectory(const std::string& path) { return Exchange("CWD " + path); }
+bool OwnFtpSession::CreateFolder(const std::string& path) { return Exchange("MKD " + path); }
+bool OwnFtpSession::RemoveFolder(const std::string& path) { return Exchange("RMD " + path); }
+bool OwnFtpSession::Delete(const std::string& path) { return Exchange("DELE " + path); }
+bool OwnFtpSession::Command(const char* line) { return Exchange(line); }
+
+bool OwnFtpSession::Rename(const std::string& from, const std::string& to) {
+    return Exchange("RNFR " + from) && Exchange("RNTO " + to);
+}
+
+std::unique_ptr<DataChannel> OwnFtpSession::StartTransfer(const std::string& command, DWORD transferType) {
+    if (!Exchange(transferType == static_cast<DWORD>(kTransferAscii) ? "TYPE A" : "TYPE I")) return nullptr;
+    data_.passive = settings_.passive;
+    auto data = std::make_unique<DataChannel>(data_);
+    if (!data->Prepare([this](const std::string& line, FtpReply& reply) { return Ask(line, reply); }, Wait()))
+        return nullptr;
+    FtpReply reply;
+    if (!Ask(command, reply)) return nullptr;
+    if (!reply.Preliminary()) {
+        // Refused; or done without data, which leaves nothing to read either.
+        SetLastError(kExtendedError);
+        return nullptr;
+    }
+    if (!data->Establish(Wait())) {
+        const DWORD error = GetLastError();
+        data->Finish(kReasonMilliseconds);
+        ReadReasonOfFailure(error);
+        return nullptr;
+    }
+    return data;
+}
+
+void OwnFtpSession::ReadReasonOfFailure(DWORD error) {
+    FtpReply reply;
+    const bool read = control_.Attached() && control_.Receive(reply, kReasonMilliseconds);
+    if (read) KeepServerReply(reply.text);
+    // Without the transfer's last reply the channel is out of step.
+    else lost_ = true;
+    SetLastError(read && reply.Failed() ? kExtendedError : error);
+}
+
+bool OwnFtpSession::FinishTransfer(DataChannel& data) {
+    data.Finish(Wait());
+    FtpReply reply;
+    if (!ReadReply(reply)) return false;
+    if (!reply.Failed()) return true;
+    SetLastError(kExtendedError);
+    return false;
+}
+
+std::unique_ptr<RemoteFile> OwnFtpSession::Open(const std::string& path, bool forWriting, DWORD transferType) {
+    std::unique_ptr<DataChannel> data = StartTransfer((forWriting ? "STOR " : "RETR ") + path, transferType);
+    if (!data) return nullptr;
+    return std::make_unique<OwnRemoteFile>(shared_from_this(), std::move(data));
+}
+
+std::unique_ptr<RemoteListing> OwnFtpSession::List(WIN32_FIND_DATAA& first) {
+    std::unique_ptr<DataChannel> data = StartTransfer("LIST", static_cast<DWORD>(kTransferAscii));
+    if (!data) return nullptr;
+    std::string text;
+    std::vector<char> piece(kListingPieceBytes);
+    for (;;) {
+        size_t received = 0;
+        if (!data->Data().Receive(piece.data(), piece.size(), received, Wait())) {
+            const DWORD error = GetLastError();
+            data->Finish(kReasonMilliseconds);
+            ReadReasonOfFailure(error);
+            return nullptr;
+        }
+        if (received == 0) break;
+        text.append(piece.data(), received);
+    }
+    // A final reply that reports a failure is the caller's to judge, with
+    // whatever records did arrive, as with the platform's client.
+    if (!FinishTransfer(*data) && GetLastError() != kExtendedError) return nullptr;
+    std::vector<WIN32_FIND_DATAA> records = ParseListing(text);
+    if (records.empty()) {
+        SetLastError(kNoMoreEntries);
+        return nullptr;
+    }
+    first = records.front();
+    SetLastError(ERROR_SUCCESS);
+    return std::make_unique<OwnListing>(std::move(records));
+}
+
+bool OwnFtpSession::Close() {
+    if (control_.Attached()) {
+        FtpReply reply;
+        if (control_.Send("QUIT", Wait())) control_.Receive(reply, std::min<DWORD>(Wait(), kReasonMilliseconds * 5));
+        std::unique_ptr<Stream> stream = control_.Detach();
+        if (auto* tls = dynamic_cast<TlsStream*>(stream.get())) tls->Close(Wait());
+    }
+    return true;
+}
+
+}  // namespace quorlin

@@ -1,0 +1,88 @@
+// The FTP session on the component's own FTP client, for sessions over TLS
+// (explicit with AUTH TLS, or implicit from the first byte): the control
+// channel, a data channel per transfer or listing, both protected, and the
+// listing read with the platform's own rules. Every wait is bounded by the
+// object's time limit, or by the platform's own defaults without one.
+#pragma once
+
+#include "../ftpclient/ControlChannel.h"
+#include "../ftpclient/DataChannel.h"
+#include "../tls/TlsCredentials.h"
+#include "FtpSession.h"
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+namespace quorlin {
+
+struct OwnSessionSettings {
+    std::string host;
+    std::wstring hostName;    // the same, for the certificate and the TLS target
+    unsigned short port = 21;
+    std::string user;
+    std::string password;
+    LONG security = 1;        // 1 explicit, 2 implicit
+    bool passive = true;
+    std::string pinned;       // a certificate fingerprint to accept alone, or empty
+    LONG waitSeconds = 0;     // 0: the platform's defaults
+};
+
+class OwnFtpSession : public FtpSession, public std::enable_shared_from_this<OwnFtpSession> {
+public:
+    explicit OwnFtpSession(OwnSessionSettings settings);
+    ~OwnFtpSession() override;
+
+    // Connects, secures the connection, checks the server's certificate and
+    // logs in; then asks for protected data connections.
+    bool Open();
+
+    bool Connected() const override { return control_.Attached(); }
+    bool Lost() const override { return lost_.load(); }
+    void LimitWaits(LONG seconds) override { waitSeconds_ = seconds; }
+    bool CurrentDirectory(std::string& directory) override;
+    bool SetDirectory(const std::string& path) override;
+    bool CreateFolder(const std::string& path) override;
+    bool RemoveFolder(const std::string& path) override;
+    bool Rename(const std::string& from, const std::string& to) override;
+    bool Delete(const std::string& path) override;
+    bool Command(const char* line) override;
+    std::unique_ptr<RemoteFile> Open(const std::string& path, bool forWriting, DWORD transferType) override;
+    std::unique_ptr<RemoteListing> List(WIN32_FIND_DATAA& first) override;
+    bool Close() override;
+
+    // The longest one wait may take now.
+    DWORD Wait() const;
+    // Ends a transfer's data connection and reads its final reply.
+    bool FinishTransfer(DataChannel& data);
+
+private:
+    bool Secure(Socket socket);
+    bool Login();
+    // Reads one reply and keeps it as the server's last; a reply that does
+    // not come or is none leaves the session lost.
+    bool ReadReply(FtpReply& reply);
+    // Sends `line` and reads its reply, judging nothing.
+    bool Ask(const std::string& line, FtpReply& reply);
+    // The same; a reply of 400 or more fails with the extended error.
+    bool Exchange(const std::string& line, FtpReply& reply);
+    bool Exchange(const std::string& line) {
+        FtpReply reply;
+        return Exchange(line, reply);
+    }
+    // Opens a data connection for `command`, up to its preliminary reply.
+    std::unique_ptr<DataChannel> StartTransfer(const std::string& command, DWORD transferType);
+    // After a data connection failed with `error`: the server's own word on
+    // it when it comes at once (a refused unprotected or unresumed data
+    // connection), else `error`.
+    void ReadReasonOfFailure(DWORD error);
+
+    OwnSessionSettings settings_;
+    std::atomic<LONG> waitSeconds_;
+    std::atomic<bool> lost_{false};
+    ControlChannel control_;
+    std::shared_ptr<TlsCredentials> credentials_;
+    DataSettings data_;
+};
+
+}  // namespace quorlin

@@ -1,0 +1,150 @@
+#include "WinInetSession.h"
+
+#include "../component/Error.h"
+#include "../component/Owners.h"
+#include "../platform/Constants.h"
+
+#include <algorithm>
+#include <cstring>
+#include <cwchar>
+#include <vector>
+
+namespace quorlin {
+namespace {
+
+// The file in which the platform keeps its own copy of what `remoteFile`
+// reads, or "" when it keeps none.
+std::wstring CacheFileOf(HINTERNET remoteFile) {
+    wchar_t name[MAX_PATH + 1] = {};
+    DWORD size = sizeof name;
+    if (!InternetQueryOptionW(remoteFile, INTERNET_OPTION_DATAFILE_NAME, name, &size)) return std::wstring();
+    return std::wstring(name, wcsnlen(name, MAX_PATH));
+}
+
+class WinInetFile : public RemoteFile {
+public:
+    WinInetFile(InternetHandle handle, bool forWriting) : handle_(std::move(handle)) {
+        if (!forWriting) platformCopy_ = CacheFileOf(handle_.Get());
+    }
+    ~WinInetFile() override {
+        handle_.Close();
+        ForgetPlatformCopy();
+    }
+    bool Read(char* data, DWORD size, DWORD& read) override {
+        return InternetReadFile(handle_.Get(), data, size, &read) != FALSE;
+    }
+    bool Write(const char* data, DWORD size) override {
+        DWORD written = 0;
+        return InternetWriteFile(handle_.Get(), data, size, &written) && written == size;
+    }
+    // Closing reads the server's final reply, which the platform does not
+    // judge: the caller looks at it.
+    bool Close() override {
+        const bool closed = handle_.Close();
+        const DWORD error = GetLastError();
+        ForgetPlatformCopy();
+        SetLastError(error);
+        return closed;
+    }
+
+private:
+    // The platform may copy a download into its cache whatever the flags
+    // say, and never take the copy back: it goes once the handle is closed.
+    void ForgetPlatformCopy() {
+        if (!platformCopy_.empty()) DeleteFileW(platformCopy_.c_str());
+        platformCopy_.clear();
+    }
+
+    InternetHandle handle_;
+    std::wstring platformCopy_;
+};
+
+class WinInetListing : public RemoteListing {
+public:
+    explicit WinInetListing(InternetHandle find) : find_(std::move(find)) {}
+    bool Next(WIN32_FIND_DATAA& record) override { return InternetFindNextFileA(find_.Get(), &record) != FALSE; }
+    bool Close() override { return find_.Close(); }
+
+private:
+    InternetHandle find_;
+};
+
+}  // namespace
+
+// The server's working directory, asked again with more room for as long as
+// the platform says the buffer is too small or the text fills it.
+bool WinInetSession::CurrentDirectory(std::string& directory) {
+    ForgetServerReply();
+    for (DWORD size = kDirectoryBufferChars;;) {
+        std::vector<char> buffer(size + 1, '\0');
+        DWORD length = size;
+        if (FtpGetCurrentDirectoryA(connection_, buffer.data(), &length)) {
+            const size_t used = strnlen(buffer.data(), size);
+            if (used + 1 < size || size >= kLongestDirectoryChars) {
+                directory.assign(buffer.data(), used);
+                return true;
+            }
+        } else if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size >= kLongestDirectoryChars) {
+            return false;
+        }
+        size = std::min<DWORD>(std::max<DWORD>(size * 2, length + 1), kLongestDirectoryChars);
+    }
+}
+
+bool WinInetSession::SetDirectory(const std::string& path) {
+    ForgetServerReply();
+    return FtpSetCurrentDirectoryA(connection_, path.c_str()) != FALSE;
+}
+
+bool WinInetSession::CreateFolder(const std::string& path) {
+    ForgetServerReply();
+    return FtpCreateDirectoryA(connection_, path.c_str()) != FALSE;
+}
+
+bool WinInetSession::RemoveFolder(const std::string& path) {
+    ForgetServerReply();
+    return FtpRemoveDirectoryA(connection_, path.c_str()) != FALSE;
+}
+
+bool WinInetSession::Rename(const std::string& from, const std::string& to) {
+    ForgetServerReply();
+    return FtpRenameFileA(connection_, from.c_str(), to.c_str()) != FALSE;
+}
+
+bool WinInetSession::Delete(const std::string& path) {
+    ForgetServerReply();
+    return FtpDeleteFileA(connection_, path.c_str()) != FALSE;
+}
+
+bool WinInetSession::Command(const char* line) {
+    ForgetServerReply();
+    return FtpCommandA(connection_, FALSE, static_cast<DWORD>(kTransferAscii), line, 0, nullptr) != FALSE;
+}
+
+std::unique_ptr<RemoteFile> WinInetSession::Open(const std::string& path, bool forWriting, DWORD transferType) {
+    ForgetServerReply();
+    // Owned at once: a transfer handle left open would block the connection.
+    InternetHandle handle;
+    handle.Reset(FtpOpenFileA(connection_, path.c_str(), forWriting ? GENERIC_WRITE : GENERIC_READ,
+                              transferType | kRemoteFileFlags, 0));
+    if (!handle) return nullptr;
+    const DWORD error = GetLastError();
+    auto file = std::make_unique<WinInetFile>(std::move(handle), forWriting);
+    SetLastError(error);
+    return file;
+}
+
+std::unique_ptr<RemoteListing> WinInetSession::List(WIN32_FIND_DATAA& first) {
+    ForgetServerReply();
+    // No search text: the platform lists the current directory (an empty
+    // text would be matched against every name and match none).
+    InternetHandle find;
+    find.Reset(FtpFindFirstFileA(connection_, nullptr, &first, 0, 0));
+    if (!find) return nullptr;
+    const DWORD error = GetLastError();
+    auto listing = std::make_unique<WinInetListing>(std::move(find));
+    SetLastError(error);
+    return listing;
+}
+
+}  // namespace quorlin

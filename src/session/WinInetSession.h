@@ -1,0 +1,35 @@
+// The FTP session on the platform's own FTP client: each operation is the
+// platform call the members always made, on a connection handle that the FTP
+// object owns and closes.
+#pragma once
+
+#include "FtpSession.h"
+
+namespace quorlin {
+
+class WinInetSession : public FtpSession {
+public:
+    // A null handle stands for no connection: every operation then fails as
+    // the platform fails it.
+    explicit WinInetSession(HINTERNET connection) : connection_(connection) {}
+
+    bool Connected() const override { return connection_ != nullptr; }
+    bool Lost() const override { return false; }
+    void LimitWaits(LONG) override {}
+    bool CurrentDirectory(std::string& directory) override;
+    bool SetDirectory(const std::string& path) override;
+    bool CreateFolder(const std::string& path) override;
+    bool RemoveFolder(const std::string& path) override;
+    bool Rename(const std::string& from, const std::string& to) override;
+    bool Delete(const std::string& path) override;
+    bool Command(const char* line) override;
+    std::unique_ptr<RemoteFile> Open(const std::string& path, bool forWriting, DWORD transferType) override;
+    std::unique_ptr<RemoteListing> List(WIN32_FIND_DATAA& first) override;
+    // The FTP object closes the handles itself.
+    bool Close() override { return true; }
+
+private:
+    HINTERNET connection_;
+};
+
+}  // namespace quorlin

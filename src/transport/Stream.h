@@ -1,0 +1,21 @@
+// A connection that moves bytes both ways, every wait on it bounded: a plain
+// TCP connection or a TLS stream over one. Failures set the thread's last
+// error to the code the platform's own FTP calls give for the same case.
+#pragma once
+
+#include <windows.h>
+#include <cstddef>
+
+namespace quorlin {
+
+class Stream {
+public:
+    virtual ~Stream() = default;
+    // Sends all of `data`, each wait at most `milliseconds`.
+    virtual bool Send(const char* data, size_t size, DWORD milliseconds) = 0;
+    // Waits at most `milliseconds` for data and takes what is there, up to
+    // `size` bytes; `received` 0 means the peer ended the data.
+    virtual bool Receive(char* data, size_t size, size_t& received, DWORD milliseconds) = 0;
+};
+
+}  // namespace quorlin

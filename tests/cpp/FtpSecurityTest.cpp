@@ -1,0 +1,149 @@
+// FTP over TLS through the component's own client: its two settings, the
+// server certificates it refuses and why, and what it lists beside the
+// platform's client. The members themselves run over TLS in the script suites.
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+constexpr HRESULT kInvalidProcedureCall = static_cast<HRESULT>(0x800A0005);
+constexpr HRESULT kOpenFailed = static_cast<HRESULT>(0x80040202);
+
+int FtpsPort(const char* name) { return std::stoi(L"0" + EnvText(name)); }
+
+ComPtr<_FTP3> SecureFtp(int port, LONG security = 1, const std::wstring& pinned = L"") {
+    ComPtr<_FTP3> ftp = NewObject<_FTP3>(CLSID_FTP);
+    TextArgument url(L"127.0.0.1"), user(FtpUser()), password(FtpPassword());
+    LONG number = port;
+    VARIANT_BOOL passive = VARIANT_TRUE;
+    ftp->put_URL(&url);
+    ftp->put_Username(&user);
+    ftp->put_Password(&password);
+    ftp->put_Port(&number);
+    ftp->put_Passive(&passive);
+    ftp->put_Timeout(10);
+    EXPECT_EQ(S_OK, ftp->put_Security(security));
+    BSTR text = SysAllocString(pinned.c_str());
+    EXPECT_EQ(S_OK, ftp->put_CertificateFingerprint(text));
+    SysFreeString(text);
+    return ftp;
+}
+
+class FtpSecurity : public testing::Test {
+protected:
+    void SetUp() override {
+        if (EnvText("QUORLIN_FTPS_SERVERS").empty()) GTEST_SKIP() << "no FTPS servers";
+    }
+};
+
+TEST_F(FtpSecurity, SettingsKeepTheirValueAgainstBadOnes) {
+    ComPtr<_FTP3> ftp = NewObject<_FTP3>(CLSID_FTP);
+    LONG security = -1;
+    EXPECT_EQ(S_OK, ftp->get_Security(&security));
+    EXPECT_EQ(0, security) << "plain FTP by default";
+    EXPECT_EQ(S_OK, ftp->put_Security(2));
+    for (LONG bad : {3, -1, 0x7FFFFFFF}) {
+        EXPECT_EQ(kInvalidProcedureCall, ftp->put_Security(bad)) << bad;
+        EXPECT_EQ(L"Quorlin.FTP", TakeError().source);
+    }
+    ftp->get_Security(&security);
+    EXPECT_EQ(2, security);
+
+    const std::wstring good = L"ab:CD:" + std::wstring(60, L'e');
+    BSTR text = SysAllocString(good.c_str());
+    EXPECT_EQ(S_OK, ftp->put_CertificateFingerprint(text));
+    SysFreeString(text);
+    // Odd, not hex, 31 and 33 bytes, a blank.
+    for (const std::wstring& bad : {std::wstring(63, L'0'), L"zz" + std::wstring(62, L'0'), std::wstring(62, L'0'),
+                                    std::wstring(66, L'0'), L" " + std::wstring(64, L'0')}) {
+        text = SysAllocString(bad.c_str());
+        EXPECT_EQ(kInvalidProcedureCall, ftp->put_CertificateFingerprint(text)) << bad.c_str();
+        TakeError();
+        SysFreeString(text);
+    }
+    BSTR read = nullptr;
+    EXPECT_EQ(S_OK, ftp->get_CertificateFingerprint(&read));
+    EXPECT_EQ(good, std::wstring(read, SysStringLen(read))) << "kept as given";
+    SysFreeString(read);
+}
+
+// Each refusal gives the code the HTTP class gives for https, and names the
+// certificate's fingerprint so that an administrator can pin it.
+TEST_F(FtpSecurity, CertificatesThatFailAreRefusedWithTheirCodeAndFingerprint) {
+    const std::wstring selfSigned = EnvText("QUORLIN_FTPS_SELF_SIGNED_SHA256");
+    const std::wstring other = L"00:" + selfSigned.substr(3);
+    const int good = std::stoi(EnvText("QUORLIN_FTPS_SERVERS").substr(EnvText("QUORLIN_FTPS_SERVERS").find(L':') + 1));
+    const struct {
+        const char* port;
+        std::wstring pinned;
+        const wchar_t* code;  // null: opens
+        bool namesFingerprint;
+    } cases[] = {
+        {"QUORLIN_FTPS_EXPIRED_PORT", L"", L"12037", true},
+        {"QUORLIN_FTPS_OTHER_NAME_PORT", L"", L"12038", true},
+        {"QUORLIN_FTPS_SELF_SIGNED_PORT", L"", L"12045", true},
+        {"QUORLIN_FTPS_SELF_SIGNED_PORT", selfSigned, nullptr, false},
+        {"QUORLIN_FTPS_SELF_SIGNED_PORT", other, L"12045", true},
+        {nullptr, selfSigned, L"12045", false},  // a trusted server is refused when another is pinned
+        {nullptr, L"", nullptr, false},
+    };
+    for (const auto& c : cases) {
+        ComPtr<_FTP3> ftp = SecureFtp(c.port ? FtpsPort(c.port) : good, 1, c.pinned);
+        const HRESULT hr = ftp->OpenConnection();
+        if (!c.code) {
+            EXPECT_EQ(S_OK, hr) << (c.port ? c.port : "trusted");
+            continue;
+        }
+        EXPECT_EQ(kOpenFailed, hr) << c.port;
+        const std::wstring text = TakeError().description;
+        EXPECT_NE(std::wstring::npos, text.find(L"OpenConnection error code: " + std::wstring(c.code) + L" ")) << text.c_str();
+        const bool selfSignedServer = c.port && std::string(c.port).find("SELF") != std::string::npos;
+        if (c.namesFingerprint)
+            EXPECT_NE(std::wstring::npos, text.find(selfSignedServer ? selfSigned : L"SHA-256 fingerprint ")) << text.c_str();
+    }
+}
+
+// A server that requires each data connection to resume the control
+// connection's TLS session refuses ours here: the member says so with its reply.
+TEST_F(FtpSecurity, AServerThatRequiresSessionReuseGivesItsReply) {
+    ComPtr<_FTP3> ftp = SecureFtp(FtpsPort("QUORLIN_FTPS_REUSE_PORT"));
+    ASSERT_EQ(S_OK, ftp->OpenConnection());
+    BSTR listing = nullptr;
+    Directory_Listing_Type type = static_cast<Directory_Listing_Type>(1);
+    EXPECT_EQ(static_cast<HRESULT>(0x80040204), ftp->GetDirectoryListing(&type, &listing));
+    const std::wstring text = TakeError().description;
+    EXPECT_NE(std::wstring::npos, text.find(L"(12003)(0)522 ")) << text.c_str();
+}
+
+// One server, listed through the platform's client and through the own one.
+TEST_F(FtpSecurity, BothClientsListTheSameDirectoryAlike) {
+    const std::wstring folder = L"security-listing-" + std::to_wstring(sizeof(void*) * 8);
+    CreateDirectoryW((FtpHomeWindows() + L"\\" + folder).c_str(), nullptr);
+    CreateDirectoryW((FtpHomeWindows() + L"\\" + folder + L"\\sub").c_str(), nullptr);
+    ASSERT_TRUE(WriteBytes(FtpHomeWindows() + L"\\" + folder + L"\\one.txt", "twelve bytes"));
+    ASSERT_TRUE(WriteBytes(FtpHomeWindows() + L"\\" + folder + L"\\two words.bin", std::string(70000, 'x')));
+    std::wstring texts[2];
+    for (LONG security : {0, 1}) {
+        ComPtr<_FTP3> ftp = SecureFtp(FtpsPort("QUORLIN_FTPS_PLAIN_AND_TLS_PORT"), security);
+        ASSERT_EQ(S_OK, ftp->OpenConnection()) << security;
+        TextArgument directory(folder);
+        ASSERT_EQ(S_OK, ftp->put_Directory(&directory));
+        Directory_Listing_Type everything = static_cast<Directory_Listing_Type>(63);
+        BSTR text = nullptr;
+        ASSERT_EQ(S_OK, ftp->GetDirectoryListing(&everything, &text));
+        texts[security].assign(text, SysStringLen(text));
+        SysFreeString(text);
+        ComPtr<_FTPFiles> files;
+        ASSERT_EQ(S_OK, ftp->Files(&files));
+        LONG count = 0;
+        files->Count(&count);
+        EXPECT_EQ(3, count) << security;
+    }
+    EXPECT_EQ(texts[0], texts[1]);
+    EXPECT_NE(std::wstring::npos, texts[1].find(L"two")) << texts[1].c_str();
+}
+
+}  // namespace
