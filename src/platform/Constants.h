@@ -147,6 +147,7 @@ constexpr DWORD kDefaultConnectMilliseconds = 60 * 1000;
 constexpr DWORD kDefaultWaitMilliseconds = 30 * 1000;
 constexpr size_t kLongestReplyBytes = 64 * 1024;  // no server sends a longer reply
 constexpr DWORD kListingPieceBytes = 64 * 1024;
+constexpr size_t kLongestListingBytes = 64 * 1024 * 1024;  // a million entries and more
 constexpr const wchar_t* kFingerprintPrefix = L"The server's certificate has the SHA-256 fingerprint ";
 
 // HTTP object settings.

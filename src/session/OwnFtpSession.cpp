@@ -279,6 +279,13 @@ std::unique_ptr<RemoteListing> OwnFtpSession::List(WIN32_FIND_DATAA& first) {
             return nullptr;
         }
         if (received == 0) break;
+        // A listing without end would take the host's memory with it.
+        if (text.size() + received > kLongestListingBytes) {
+            data->Finish(kReasonMilliseconds);
+            ReadReasonOfFailure(ERROR_NOT_ENOUGH_MEMORY);
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return nullptr;
+        }
         text.append(piece.data(), received);
     }
     // A final reply that reports a failure is the caller's to judge, with

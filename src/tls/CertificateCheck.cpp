@@ -4,6 +4,7 @@
 
 #include <bcrypt.h>
 
+#include <cstddef>
 #include <utility>
 
 namespace quorlin {
@@ -110,7 +111,9 @@ bool CheckServerCertificate(PCCERT_CONTEXT certificate, const std::wstring& host
 
     LPSTR serverUsage[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
     CERT_CHAIN_PARA chainPara{};
-    chainPara.cbSize = sizeof(chainPara);
+    // The size up to the retrieval time-out, without the later strong-sign
+    // fields: some systems ignore the time-out in a structure of another size.
+    chainPara.cbSize = offsetof(CERT_CHAIN_PARA, pStrongSignPara);
     chainPara.RequestedUsage.dwType = USAGE_MATCH_TYPE_OR;
     chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
     chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = serverUsage;
