@@ -12,7 +12,10 @@ bench_transfer() {
     local repeats=${QUORLIN_BENCH_REPEATS:-5} curl_tls=()
     local base=ftp://127.0.0.1:$port/bench local=$SCRATCH/bench results=$OUT/bench-transfer.results name i repeat
     if [ "$security" != 0 ]; then
-        curl_tls=(--ssl-reqd --cacert "$TLS/ca.crt")
+        # Now and then curl waits on a finished download's data connection
+        # until vsftpd's five-minute data time-out: after 2 s without a byte
+        # it gives that transfer up (its file is whole by then) and goes on.
+        curl_tls=(--ssl-reqd --cacert "$TLS/ca.crt" --speed-limit 1 --speed-time 2)
         base=ftp://localhost:$port/bench
         [ "$security" = 2 ] && base=ftps://localhost:$port/bench
     fi

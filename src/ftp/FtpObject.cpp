@@ -152,12 +152,13 @@ HRESULT FtpObject::OpenConnection() {
         if (FAILED(hr)) return hr;
     }
 
+    if (port_ > kHighestPort) return RaiseError(runtime_error::kOverflow, source::kFtp, message::kOverflow);
+    // Over TLS the own client connects by itself; the platform's session is not needed.
+    if (security_ != kSecurityNone) return OpenOwnSession();
     std::string proxy = proxy_ ? ToAnsi(*proxy_) : std::string();
     // An internet handle left by an earlier failed opening is closed here.
     internet_.Reset(InternetOpenA(kFtpAgent, kOpenTypePreconfig, proxy_ ? proxy.c_str() : nullptr, nullptr, 0));
 
-    if (port_ > kHighestPort) return RaiseError(runtime_error::kOverflow, source::kFtp, message::kOverflow);
-    if (security_ != kSecurityNone) return OpenOwnSession();
     const INTERNET_PORT port = static_cast<INTERNET_PORT>(port_);
 
     const std::string server = ToAnsi(url_), user = ToAnsi(username_), password = ToAnsi(password_);

@@ -220,7 +220,13 @@ bool OwnFtpSession::Rename(const std::string& from, const std::string& to) {
 }
 
 std::unique_ptr<DataChannel> OwnFtpSession::StartTransfer(const std::string& command, DWORD transferType) {
-    if (!Exchange(transferType == static_cast<DWORD>(kTransferAscii) ? "TYPE A" : "TYPE I")) return nullptr;
+    // The type stays until changed: a batch of transfers asks once.
+    const char type = transferType == static_cast<DWORD>(kTransferAscii) ? 'A' : 'I';
+    if (type != currentType_) {
+        currentType_ = 0;
+        if (!Exchange(std::string("TYPE ") + type)) return nullptr;
+        currentType_ = type;
+    }
     data_.passive = settings_.passive;
     auto data = std::make_unique<DataChannel>(data_);
     if (!data->Prepare([this](const std::string& line, FtpReply& reply) { return Ask(line, reply); }, Wait()))

@@ -83,6 +83,7 @@ private:
     ControlChannel control_;
     std::shared_ptr<TlsCredentials> credentials_;
     DataSettings data_;
+    char currentType_ = 0;  // the transfer type the server has, 0 before the first
 };
 
 }  // namespace quorlin
