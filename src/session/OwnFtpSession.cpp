@@ -88,6 +88,8 @@ DWORD OwnFtpSession::Wait() const {
 }
 
 bool OwnFtpSession::Open() {
+    // A new session starts with no reply and no failure detail of an earlier one.
+    ForgetServerReply();
     const LONG seconds = waitSeconds_.load();
     Socket socket;
     if (!socket.Connect(settings_.host, settings_.port,
