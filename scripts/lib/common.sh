@@ -262,7 +262,7 @@ keys_left() {
             'TypeLib\{9F7C9CD1-ED58-45C8-9190-218B634AA491}' 'Interface\{A398B91B-4CD2-4228-8FE2-D73F6493D803}' \
             'Interface\{83B0D1E7-D639-43BD-82E2-5143BCBAB223}' 'Interface\{5B0E8F0C-6A3B-4D2E-9C71-2F4B8D1E6A30}' \
             'Interface\{8C3D2A71-0E94-4B6F-A5D8-71C0E93B4F12}' 'Interface\{13017527-C4AE-447B-8A55-B6405D374B50}' \
-            'Interface\{D087C19B-2D3E-4E9E-A493-78DB7E715063}'; do
+            'Interface\{D087C19B-2D3E-4E9E-A493-78DB7E715063}' 'Interface\{E2A54C37-91D8-4F0B-B6E3-5C07A9D2F148}'; do
             if wine_run "$OUT/reg.log" "$WINE" reg query "HKCR\\$key" "/reg:$view"; then echo "$key (view $view)"; fi
         done
     done
@@ -315,8 +315,8 @@ CONF
     echo $! >"$dir/pid"
 }
 
-start_proftpd() {
-    local dir=$RUN/proftpd
+start_proftpd() {  # port low high [folder under $RUN [more configuration]]
+    local dir=$RUN/${4:-proftpd}
     mkdir -p "$dir"
     cat >"$dir/proftpd.conf" <<CONF
 ServerName "quorlin test"
@@ -340,6 +340,7 @@ DelayTable none
 WtmpLog off
 TransferLog none
 SystemLog $dir/proftpd.log
+${5:-}
 <Limit LOGIN>
   AllowAll
 </Limit>

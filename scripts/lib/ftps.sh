@@ -144,30 +144,7 @@ start_vsftpd_implicit() {
 
 start_proftpd_explicit() {
     local dir=$RUN/ftps-proftpd-explicit
-    mkdir -p "$dir"
-    cat >"$dir/proftpd.conf" <<CONF
-ServerName "quorlin test"
-ServerType standalone
-DefaultServer on
-DefaultAddress 127.0.0.1
-Port $1
-PassivePorts $2 $3
-UseIPv6 off
-User root
-Group root
-Umask 022
-AllowOverwrite on
-AuthPAM off
-AuthOrder mod_auth_unix.c
-RequireValidShell off
-UseReverseDNS off
-ScoreboardFile $dir/scoreboard
-PidFile $dir/proftpd.pid
-DelayTable none
-WtmpLog off
-TransferLog none
-SystemLog $dir/proftpd.log
-ModulePath $DEPS/root/usr/lib/proftpd
+    start_proftpd "$1" "$2" "$3" ftps-proftpd-explicit "ModulePath $DEPS/root/usr/lib/proftpd
 LoadModule mod_tls.c
 TLSEngine on
 TLSLog $dir/tls.log
@@ -176,14 +153,7 @@ TLSProtocol TLSv1.2
 TLSRSACertificateFile $TLS/server.crt
 TLSRSACertificateKeyFile $TLS/server.key
 TLSVerifyClient off
-TLSOptions NoSessionReuseRequired
-<Limit LOGIN>
-  AllowAll
-</Limit>
-CONF
-    TZ=UTC LD_LIBRARY_PATH="$DEPS/root/usr/lib/x86_64-linux-gnu" "$DEPS/root/usr/sbin/proftpd" -n -q -c "$dir/proftpd.conf" \
-        >"$dir/out.log" 2>&1 &
-    echo $! >"$dir/pid"
+TLSOptions NoSessionReuseRequired"
 }
 
 # -Y 3: no session without TLS, and every transfer protected (PROT P). It

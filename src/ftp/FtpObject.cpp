@@ -1,3 +1,6 @@
+// Winsock before <windows.h>: the own client's headers below declare sockets.
+#include <winsock2.h>
+
 #include "FtpObject.h"
 
 #include "../component/Error.h"

@@ -2,6 +2,8 @@
 #define CERT_CHAIN_PARA_HAS_EXTRA_FIELDS
 #include "CertificateCheck.h"
 
+#include "../platform/WinInetAPI.h"
+
 #include <bcrypt.h>
 
 #include <cstddef>
@@ -10,11 +12,6 @@
 namespace quorlin {
 
 namespace {
-
-constexpr DWORD kSecureFailure = 12157;  // ERROR_INTERNET_SECURITY_CHANNEL_ERROR
-constexpr DWORD kInvalidCa = 12045;      // ERROR_INTERNET_INVALID_CA
-constexpr DWORD kWrongName = 12038;      // ERROR_INTERNET_SEC_CERT_CN_INVALID
-constexpr DWORD kOutOfDate = 12037;      // ERROR_INTERNET_SEC_CERT_DATE_INVALID
 
 // SECURITY_FLAG_IGNORE_REVOCATION, for the SSL chain policy.
 constexpr DWORD kPolicyIgnoresRevocation = 0x00000080;
@@ -41,14 +38,14 @@ DWORD PolicyErrorCode(LONG error) {
     case CERT_E_UNTRUSTEDROOT:
     case CERT_E_CHAINING:
     case CERT_E_UNTRUSTEDTESTROOT:
-        return kInvalidCa;
+        return ERROR_INTERNET_INVALID_CA;
     case CERT_E_CN_NO_MATCH:
-        return kWrongName;
+        return ERROR_INTERNET_SEC_CERT_CN_INVALID;
     case CERT_E_EXPIRED:
     case CERT_E_VALIDITYPERIODNESTING:
-        return kOutOfDate;
+        return ERROR_INTERNET_SEC_CERT_DATE_INVALID;
     default:
-        return kSecureFailure;
+        return ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
     }
 }
 
@@ -101,12 +98,12 @@ bool CertificateFingerprint(PCCERT_CONTEXT certificate, std::string& bytes) {
 }
 
 bool CheckServerCertificate(PCCERT_CONTEXT certificate, const std::wstring& host, const std::string& pinned) {
-    if (!certificate) return Fail(kSecureFailure);
+    if (!certificate) return Fail(ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
 
     if (!pinned.empty()) {
         std::string fingerprint;
-        if (!CertificateFingerprint(certificate, fingerprint)) return Fail(kSecureFailure);
-        return fingerprint == pinned ? true : Fail(kInvalidCa);
+        if (!CertificateFingerprint(certificate, fingerprint)) return Fail(ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
+        return fingerprint == pinned ? true : Fail(ERROR_INTERNET_INVALID_CA);
     }
 
     LPSTR serverUsage[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
@@ -124,7 +121,7 @@ bool CheckServerCertificate(PCCERT_CONTEXT certificate, const std::wstring& host
                                      CERT_CHAIN_REVOCATION_ACCUMULATIVE_TIMEOUT,
                                  nullptr, &chain) ||
         !chain)
-        return Fail(kSecureFailure);
+        return Fail(ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
 
     // Some systems let a partial chain through the policy below: judge the
     // chain's own status first. Revocation that could not be checked is no failure.
@@ -133,11 +130,11 @@ bool CheckServerCertificate(PCCERT_CONTEXT certificate, const std::wstring& host
                                                   CERT_TRUST_IS_OFFLINE_REVOCATION);
     DWORD failure = 0;
     if (chainErrors & CERT_TRUST_IS_REVOKED)
-        failure = kSecureFailure;
+        failure = ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
     else if (chainErrors & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN | CERT_TRUST_IS_CYCLIC))
-        failure = kInvalidCa;
+        failure = ERROR_INTERNET_INVALID_CA;
     else if (chainErrors & CERT_TRUST_IS_NOT_TIME_VALID)
-        failure = kOutOfDate;
+        failure = ERROR_INTERNET_SEC_CERT_DATE_INVALID;
 
     if (failure == 0) {
         HTTPSPolicyCallbackData sslPolicy{};
@@ -154,11 +151,11 @@ bool CheckServerCertificate(PCCERT_CONTEXT certificate, const std::wstring& host
         CERT_CHAIN_POLICY_STATUS policyStatus{};
         policyStatus.cbSize = sizeof(policyStatus);
         if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policyPara, &policyStatus))
-            failure = kSecureFailure;
+            failure = ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
         else if (policyStatus.dwError != 0)
             failure = PolicyErrorCode(policyStatus.dwError);
         else if (chainErrors != 0)
-            failure = kSecureFailure;
+            failure = ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
     }
     CertFreeCertificateChain(chain);
     return failure == 0 ? true : Fail(failure);

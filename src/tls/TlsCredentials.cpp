@@ -1,14 +1,10 @@
 #include "TlsCredentials.h"
 
+#include "../platform/WinInetAPI.h"
+
 #include <schannel.h>
 
 namespace quorlin {
-
-namespace {
-
-constexpr DWORD kSecureFailure = 12157;  // ERROR_INTERNET_SECURITY_CHANNEL_ERROR
-
-}  // namespace
 
 TlsCredentials::~TlsCredentials() {
     if (acquired_) FreeCredentialsHandle(&handle_);
@@ -28,7 +24,7 @@ bool TlsCredentials::Acquire() {
                                   &settings, nullptr, nullptr, &handle_, &expiry);
     if (status != SEC_E_OK) {
         handle_ = {};
-        SetLastError(kSecureFailure);
+        SetLastError(ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
         return false;
     }
     acquired_ = true;

@@ -1,5 +1,7 @@
 #include "TlsStream.h"
 
+#include "../platform/WinInetAPI.h"
+
 #include <schannel.h>
 
 #include <algorithm>
@@ -9,8 +11,6 @@
 namespace quorlin {
 
 namespace {
-
-constexpr DWORD kSecureFailure = 12157;  // ERROR_INTERNET_SECURITY_CHANNEL_ERROR
 
 constexpr ULONG kContextRequest = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC_REQ_CONFIDENTIALITY |
                                   ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_EXTENDED_ERROR;
@@ -26,7 +26,7 @@ constexpr unsigned char kAlertRecord = 21;
 constexpr size_t kRecordHeaderSize = 5;
 
 bool Fail() {
-    SetLastError(kSecureFailure);
+    SetLastError(ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
     return false;
 }
 
@@ -190,7 +190,7 @@ TlsStream::Decrypted TlsStream::DecryptNext(DWORD milliseconds) {
         return Decrypted::Ended;
     }
     if (status != SEC_E_OK && status != SEC_I_RENEGOTIATE) {
-        SetLastError(kSecureFailure);
+        SetLastError(ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
         return Decrypted::Failed;
     }
     const SecBuffer* plain = nullptr;
@@ -207,12 +207,12 @@ TlsStream::Decrypted TlsStream::DecryptNext(DWORD milliseconds) {
     if (status == SEC_I_RENEGOTIATE) {
         // The server starts a new handshake; the bytes after this record are its first message.
         if (plain && plain->cbBuffer > 0) {
-            SetLastError(kSecureFailure);
+            SetLastError(ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
             return Decrypted::Failed;
         }
         established_ = false;
         if (!ContinueHandshake(milliseconds)) {
-            SetLastError(kSecureFailure);
+            SetLastError(ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
             return Decrypted::Failed;
         }
         return Decrypted::Data;

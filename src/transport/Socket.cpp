@@ -1,16 +1,13 @@
 #include "Socket.h"
 
+#include "../platform/WinInetAPI.h"
+
 #include <climits>
 #include <utility>
 
 namespace quorlin {
 
 namespace {
-
-constexpr DWORD kTimedOut = 12002;           // ERROR_INTERNET_TIMEOUT
-constexpr DWORD kNameNotResolved = 12007;    // ERROR_INTERNET_NAME_NOT_RESOLVED
-constexpr DWORD kCannotConnect = 12029;      // ERROR_INTERNET_CANNOT_CONNECT
-constexpr DWORD kConnectionAborted = 12030;  // ERROR_INTERNET_CONNECTION_ABORTED
 
 // Winsock stays started for the life of the process; the first use starts it.
 bool StartWinsock() {
@@ -23,7 +20,7 @@ bool StartWinsock() {
 
 // The code for a failure on an established connection.
 DWORD ConnectionErrorCode(int error) {
-    return error == WSAETIMEDOUT ? kTimedOut : kConnectionAborted;
+    return error == WSAETIMEDOUT ? ERROR_INTERNET_TIMEOUT : ERROR_INTERNET_CONNECTION_ABORTED;
 }
 
 enum class WaitResult { Ready, TimedOut, Failed };
@@ -65,6 +62,20 @@ WaitResult WaitFor(SOCKET socket, bool forWriting, DWORD milliseconds, int& erro
     }
 }
 
+DWORD CannotConnectCode(int) { return ERROR_INTERNET_CANNOT_CONNECT; }
+
+// Waits for `socket` until `deadline`; false with the last error set: the
+// time-out's code, or what `codeOf` makes of the socket's error.
+bool AwaitReady(SOCKET socket, bool forWriting, ULONGLONG deadline, DWORD (*codeOf)(int)) {
+    const ULONGLONG now = GetTickCount64();
+    int error = 0;
+    const WaitResult waited =
+        now >= deadline ? WaitResult::TimedOut : WaitFor(socket, forWriting, static_cast<DWORD>(deadline - now), error);
+    if (waited == WaitResult::Ready) return true;
+    SetLastError(waited == WaitResult::TimedOut ? ERROR_INTERNET_TIMEOUT : codeOf(error));
+    return false;
+}
+
 // A non-blocking, non-inheritable stream socket, or INVALID_SOCKET.
 SOCKET NewSocket(int family) {
     SOCKET created = WSASocketW(family, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
@@ -99,7 +110,7 @@ int AddressLength(const sockaddr* address) {
 SOCKET ConnectTo(const sockaddr* address, int length, DWORD milliseconds) {
     SOCKET connecting = NewSocket(address->sa_family);
     if (connecting == INVALID_SOCKET) {
-        SetLastError(kCannotConnect);
+        SetLastError(ERROR_INTERNET_CANNOT_CONNECT);
         return INVALID_SOCKET;
     }
     if (connect(connecting, address, length) != 0) {
@@ -109,13 +120,13 @@ SOCKET ConnectTo(const sockaddr* address, int length, DWORD milliseconds) {
             if (waited == WaitResult::Ready) error = 0;
             if (waited == WaitResult::TimedOut) {
                 closesocket(connecting);
-                SetLastError(kTimedOut);
+                SetLastError(ERROR_INTERNET_TIMEOUT);
                 return INVALID_SOCKET;
             }
         }
         if (error != 0) {
             closesocket(connecting);
-            SetLastError(kCannotConnect);
+            SetLastError(ERROR_INTERNET_CANNOT_CONNECT);
             return INVALID_SOCKET;
         }
     }
@@ -140,7 +151,7 @@ Socket& Socket::operator=(Socket&& other) noexcept {
 bool Socket::Connect(const std::string& host, unsigned short port, DWORD milliseconds) {
     Close();
     if (!StartWinsock()) {
-        SetLastError(kCannotConnect);
+        SetLastError(ERROR_INTERNET_CANNOT_CONNECT);
         return false;
     }
     addrinfo hints{};
@@ -150,10 +161,10 @@ bool Socket::Connect(const std::string& host, unsigned short port, DWORD millise
     const std::string service = std::to_string(port);
     addrinfo* addresses = nullptr;
     if (getaddrinfo(host.c_str(), service.c_str(), &hints, &addresses) != 0 || !addresses) {
-        SetLastError(kNameNotResolved);
+        SetLastError(ERROR_INTERNET_NAME_NOT_RESOLVED);
         return false;
     }
-    DWORD failure = kCannotConnect;
+    DWORD failure = ERROR_INTERNET_CANNOT_CONNECT;
     for (const addrinfo* address = addresses; address; address = address->ai_next) {
         if (address->ai_family != AF_INET && address->ai_family != AF_INET6) continue;
         const SOCKET connected = ConnectTo(address->ai_addr, static_cast<int>(address->ai_addrlen), milliseconds);
@@ -172,12 +183,12 @@ bool Socket::Connect(const std::string& host, unsigned short port, DWORD millise
 bool Socket::Connect(const sockaddr_storage& address, DWORD milliseconds) {
     Close();
     if (!StartWinsock()) {
-        SetLastError(kCannotConnect);
+        SetLastError(ERROR_INTERNET_CANNOT_CONNECT);
         return false;
     }
     const sockaddr* target = reinterpret_cast<const sockaddr*>(&address);
     if (target->sa_family != AF_INET && target->sa_family != AF_INET6) {
-        SetLastError(kCannotConnect);
+        SetLastError(ERROR_INTERNET_CANNOT_CONNECT);
         return false;
     }
     const SOCKET connected = ConnectTo(target, AddressLength(target), milliseconds);
@@ -189,7 +200,7 @@ bool Socket::Connect(const sockaddr_storage& address, DWORD milliseconds) {
 bool Socket::Listen(const sockaddr_storage& address) {
     Close();
     if (!StartWinsock()) {
-        SetLastError(kCannotConnect);
+        SetLastError(ERROR_INTERNET_CANNOT_CONNECT);
         return false;
     }
     sockaddr_storage local = address;
@@ -199,13 +210,13 @@ bool Socket::Listen(const sockaddr_storage& address) {
     } else if (bound->sa_family == AF_INET6) {
         reinterpret_cast<sockaddr_in6*>(&local)->sin6_port = 0;
     } else {
-        SetLastError(kCannotConnect);
+        SetLastError(ERROR_INTERNET_CANNOT_CONNECT);
         return false;
     }
     const SOCKET listening = NewSocket(bound->sa_family);
     if (listening == INVALID_SOCKET || bind(listening, bound, AddressLength(bound)) != 0 || listen(listening, 1) != 0) {
         if (listening != INVALID_SOCKET) closesocket(listening);
-        SetLastError(kCannotConnect);
+        SetLastError(ERROR_INTERNET_CANNOT_CONNECT);
         return false;
     }
     socket_ = listening;
@@ -215,7 +226,7 @@ bool Socket::Listen(const sockaddr_storage& address) {
 bool Socket::Accept(Socket& accepted, DWORD milliseconds) {
     accepted.Close();
     if (socket_ == INVALID_SOCKET) {
-        SetLastError(kCannotConnect);
+        SetLastError(ERROR_INTERNET_CANNOT_CONNECT);
         return false;
     }
     const ULONGLONG deadline = GetTickCount64() + milliseconds;
@@ -229,32 +240,19 @@ bool Socket::Accept(Socket& accepted, DWORD milliseconds) {
             accepted.socket_ = taken;
             return true;
         }
-        int error = WSAGetLastError();
+        const int error = WSAGetLastError();
         // A peer that gave up before being taken is no reason to stop waiting.
         if (error != WSAEWOULDBLOCK && error != WSAECONNRESET) {
-            SetLastError(kCannotConnect);
+            SetLastError(ERROR_INTERNET_CANNOT_CONNECT);
             return false;
         }
-        const ULONGLONG now = GetTickCount64();
-        if (now >= deadline) {
-            SetLastError(kTimedOut);
-            return false;
-        }
-        const WaitResult waited = WaitFor(socket_, false, static_cast<DWORD>(deadline - now), error);
-        if (waited == WaitResult::TimedOut) {
-            SetLastError(kTimedOut);
-            return false;
-        }
-        if (waited == WaitResult::Failed) {
-            SetLastError(kCannotConnect);
-            return false;
-        }
+        if (!AwaitReady(socket_, false, deadline, CannotConnectCode)) return false;
     }
 }
 
 bool Socket::Send(const char* data, size_t size, DWORD milliseconds) {
     if (socket_ == INVALID_SOCKET) {
-        SetLastError(kConnectionAborted);
+        SetLastError(ERROR_INTERNET_CONNECTION_ABORTED);
         return false;
     }
     while (size > 0) {
@@ -265,20 +263,12 @@ bool Socket::Send(const char* data, size_t size, DWORD milliseconds) {
             size -= static_cast<size_t>(sent);
             continue;
         }
-        int error = WSAGetLastError();
+        const int error = WSAGetLastError();
         if (error != WSAEWOULDBLOCK) {
             SetLastError(ConnectionErrorCode(error));
             return false;
         }
-        const WaitResult waited = WaitFor(socket_, true, milliseconds, error);
-        if (waited == WaitResult::TimedOut) {
-            SetLastError(kTimedOut);
-            return false;
-        }
-        if (waited == WaitResult::Failed) {
-            SetLastError(ConnectionErrorCode(error));
-            return false;
-        }
+        if (!AwaitReady(socket_, true, GetTickCount64() + milliseconds, ConnectionErrorCode)) return false;
     }
     return true;
 }
@@ -286,7 +276,7 @@ bool Socket::Send(const char* data, size_t size, DWORD milliseconds) {
 bool Socket::Receive(char* data, size_t size, size_t& received, DWORD milliseconds) {
     received = 0;
     if (socket_ == INVALID_SOCKET) {
-        SetLastError(kConnectionAborted);
+        SetLastError(ERROR_INTERNET_CONNECTION_ABORTED);
         return false;
     }
     if (size == 0) return true;
@@ -298,25 +288,12 @@ bool Socket::Receive(char* data, size_t size, size_t& received, DWORD millisecon
             received = static_cast<size_t>(got);
             return true;
         }
-        int error = WSAGetLastError();
+        const int error = WSAGetLastError();
         if (error != WSAEWOULDBLOCK) {
             SetLastError(ConnectionErrorCode(error));
             return false;
         }
-        const ULONGLONG now = GetTickCount64();
-        if (now >= deadline) {
-            SetLastError(kTimedOut);
-            return false;
-        }
-        const WaitResult waited = WaitFor(socket_, false, static_cast<DWORD>(deadline - now), error);
-        if (waited == WaitResult::TimedOut) {
-            SetLastError(kTimedOut);
-            return false;
-        }
-        if (waited == WaitResult::Failed) {
-            SetLastError(ConnectionErrorCode(error));
-            return false;
-        }
+        if (!AwaitReady(socket_, false, deadline, ConnectionErrorCode)) return false;
     }
 }
 

@@ -3,6 +3,8 @@
 // error to the code the platform's own FTP calls give for the same case.
 #pragma once
 
+// Winsock first: it must come before <windows.h> for the sockets beneath.
+#include <winsock2.h>
 #include <windows.h>
 #include <cstddef>
 
