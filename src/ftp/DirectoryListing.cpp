@@ -1,6 +1,6 @@
 #include "DirectoryListing.h"
 
-#include "../component/Error.h"
+#include "../text/Error.h"
 #include "../platform/Constants.h"
 #include "FtpFailures.h"
 

@@ -1,7 +1,7 @@
 // The listing of the current remote directory into a new file collection.
 #pragma once
 
-#include "../component/TimeLimit.h"
+#include "../work/TimeLimit.h"
 #include "../listing/FileCollection.h"
 #include "../session/FtpSession.h"
 

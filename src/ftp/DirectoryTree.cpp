@@ -1,9 +1,9 @@
 #include "DirectoryTree.h"
 
-#include "../component/CodePageText.h"
-#include "../component/Error.h"
-#include "../component/Owners.h"
-#include "../component/Text.h"
+#include "../text/CodePageText.h"
+#include "../text/Error.h"
+#include "../platform/Owners.h"
+#include "../text/Text.h"
 #include "../platform/Constants.h"
 #include "EntryName.h"
 #include "FtpFailures.h"

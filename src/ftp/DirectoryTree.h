@@ -3,7 +3,7 @@
 // client had called it: the first failure ends the whole tree unchanged.
 #pragma once
 
-#include "../component/Interfaces.h"
+#include "../com/Interfaces.h"
 #include "LocalFolder.h"
 
 #include <set>

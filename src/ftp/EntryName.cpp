@@ -1,6 +1,6 @@
 #include "EntryName.h"
 
-#include "../component/Text.h"
+#include "../text/Text.h"
 
 #include <initializer_list>
 

@@ -4,8 +4,8 @@
 // piece counted as progress.
 #pragma once
 
-#include "../component/CodePageText.h"
-#include "../component/TimeLimit.h"
+#include "../text/CodePageText.h"
+#include "../work/TimeLimit.h"
 #include "../session/FtpSession.h"
 #include <oaidl.h>
 

@@ -3,7 +3,7 @@
 // when memory runs out).
 #pragma once
 
-#include "../component/Error.h"
+#include "../text/Error.h"
 #include "../platform/Constants.h"
 
 namespace quorlin::ftp_failure {

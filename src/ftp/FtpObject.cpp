@@ -3,8 +3,8 @@
 
 #include "FtpObject.h"
 
-#include "../component/Error.h"
-#include "../component/Text.h"
+#include "../text/Error.h"
+#include "../text/Text.h"
 #include "../platform/Constants.h"
 #include "../session/OwnFtpSession.h"
 #include "../session/WinInetSession.h"

@@ -3,10 +3,10 @@
 // component's own for TLS), and the operations on that session.
 #pragma once
 
-#include "../component/CodePageText.h"
-#include "../component/DispatchObject.h"
-#include "../component/Interfaces.h"
-#include "../component/TimeLimit.h"
+#include "../text/CodePageText.h"
+#include "../com/DispatchObject.h"
+#include "../com/Interfaces.h"
+#include "../work/TimeLimit.h"
 #include "DirectoryTree.h"
 #include "../session/FtpSession.h"
 #include "RemoteCommand.h"

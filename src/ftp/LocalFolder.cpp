@@ -1,6 +1,6 @@
 #include "LocalFolder.h"
 
-#include "../component/Error.h"
+#include "../text/Error.h"
 #include "../platform/Constants.h"
 #include "../platform/LocalFileAPI.h"
 

@@ -1,6 +1,6 @@
 #include "PageObjects.h"
 
-#include "../component/Error.h"
+#include "../text/Error.h"
 #include "../platform/Constants.h"
 
 #include <dispex.h>

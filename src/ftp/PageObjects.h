@@ -2,7 +2,7 @@
 // host's context (or a script object standing in for one) works.
 #pragma once
 
-#include "../component/Owners.h"
+#include "../platform/Owners.h"
 
 namespace quorlin {
 

@@ -1,8 +1,8 @@
 #include "RemoteCommand.h"
 
-#include "../component/CodePageText.h"
-#include "../component/Error.h"
-#include "../component/Text.h"
+#include "../text/CodePageText.h"
+#include "../text/Error.h"
+#include "../text/Text.h"
 #include "../platform/Constants.h"
 #include "FtpFailures.h"
 

@@ -2,8 +2,8 @@
 // session operation on one or two paths and raises its own error when it fails.
 #pragma once
 
-#include "../component/CodePageText.h"
-#include "../component/TimeLimit.h"
+#include "../text/CodePageText.h"
+#include "../work/TimeLimit.h"
 #include "../session/FtpSession.h"
 #include <oaidl.h>
 

@@ -2,7 +2,7 @@
 // goes, unless it has been moved into place.
 #pragma once
 
-#include "../component/Owners.h"
+#include "../platform/Owners.h"
 
 #include <string>
 

@@ -2,9 +2,9 @@
 // one GET request per GetString, with its own handles each time.
 #pragma once
 
-#include "../component/DispatchObject.h"
-#include "../component/Interfaces.h"
-#include "../component/TimeLimit.h"
+#include "../com/DispatchObject.h"
+#include "../com/Interfaces.h"
+#include "../work/TimeLimit.h"
 
 #include <string>
 

@@ -11,7 +11,7 @@
 // text fails as soon as that is known.
 #pragma once
 
-#include "../component/Owners.h"
+#include "../platform/Owners.h"
 #include "../platform/WinInetAPI.h"
 
 #include <optional>

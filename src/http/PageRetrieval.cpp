@@ -1,6 +1,6 @@
 #include "PageRetrieval.h"
 
-#include "../component/Error.h"
+#include "../text/Error.h"
 #include "../platform/Constants.h"
 
 namespace quorlin {

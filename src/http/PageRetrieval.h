@@ -4,7 +4,7 @@
 // platform call once it sees it was abandoned.
 #pragma once
 
-#include "../component/PlatformWorker.h"
+#include "../work/PlatformWorker.h"
 #include "../platform/Constants.h"
 #include "PageBody.h"
 

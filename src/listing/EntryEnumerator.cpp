@@ -1,6 +1,6 @@
 #include "EntryEnumerator.h"
 
-#include "../component/Boundary.h"
+#include "../com/Boundary.h"
 
 #include <new>
 

@@ -1,8 +1,8 @@
 // The for-each enumerator of a file collection: yields its entries in order.
 #pragma once
 
-#include "../component/Module.h"
-#include "../component/Owners.h"
+#include "../com/Module.h"
+#include "../platform/Owners.h"
 #include "FileEntry.h"
 
 #include <oaidl.h>

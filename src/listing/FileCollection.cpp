@@ -1,7 +1,7 @@
 #include "FileCollection.h"
 
-#include "../component/Error.h"
-#include "../component/Text.h"
+#include "../text/Error.h"
+#include "../text/Text.h"
 #include "../platform/Constants.h"
 #include "MiscFunctions.h"
 

@@ -3,9 +3,9 @@
 // listing fills it through its internal side.
 #pragma once
 
-#include "../component/CodePageText.h"
-#include "../component/DispatchObject.h"
-#include "../component/Interfaces.h"
+#include "../text/CodePageText.h"
+#include "../com/DispatchObject.h"
+#include "../com/Interfaces.h"
 #include "EntryEnumerator.h"
 #include "FileEntry.h"
 #include "FileListing.h"

@@ -1,8 +1,8 @@
 // One entry of a remote directory listing.
 #pragma once
 
-#include "../component/DispatchObject.h"
-#include "../component/Interfaces.h"
+#include "../com/DispatchObject.h"
+#include "../com/Interfaces.h"
 #include "InlineText.h"
 #include "MiscFunctions.h"
 

@@ -1,6 +1,6 @@
 #include "OwnFtpSession.h"
 
-#include "../component/Error.h"
+#include "../text/Error.h"
 #include "../ftpclient/ListingParser.h"
 #include "../platform/Constants.h"
 #include "../tls/CertificateCheck.h"

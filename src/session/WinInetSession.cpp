@@ -1,7 +1,7 @@
 #include "WinInetSession.h"
 
-#include "../component/Error.h"
-#include "../component/Owners.h"
+#include "../text/Error.h"
+#include "../platform/Owners.h"
 #include "../platform/Constants.h"
 
 #include <algorithm>

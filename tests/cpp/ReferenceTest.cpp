@@ -305,7 +305,7 @@ TEST(Reference, DocumentsEveryClassInterfaceMemberAndEnumeration) {
     ComPtr<ITypeLib> library = LibraryFromDll();
     ASSERT_TRUE(library);
     const TypeLibraryTables tables =
-        TablesOf(library.Get(), WriterValueNames(RepositoryFile("src/component/quorlin.idl")));
+        TablesOf(library.Get(), WriterValueNames(RepositoryFile("src/com/quorlin.idl")));
     ASSERT_EQ(4u, tables.classes.size());
     ASSERT_EQ(7u, tables.interfaces.size());
     ASSERT_EQ(3u, tables.enumerations.size());

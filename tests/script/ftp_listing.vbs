@@ -1,19 +1,5 @@
 ' The listing as a page walks it: Files with For Each, the default member,
 ' keyed lookups and their errors, and GetDirectoryListing's text.
-Option Explicit
-' Wine's VBScript cannot load shared code (ExecuteGlobal and Execute are stubs,
-' .wsf jobs do not run), so each suite carries its own Check.
-Dim passed, failed
-passed = 0 : failed = 0
-
-Sub Check(condition, what)
-    If condition Then
-        passed = passed + 1
-    Else
-        failed = failed + 1
-        WScript.Echo "FAIL: " & what
-    End If
-End Sub
 
 Sub CheckError(number, source, description, what)
     Check Err.Number = number And Err.Source = source And Err.Description = description, _
@@ -125,7 +111,4 @@ ftp.Directory = ".."
 ftp.RemoveDirectory workspace
 ftp.CloseConnection
 
-WScript.Echo passed & " passed, " & failed & " failed"
-WScript.Echo "END OF SUITE"
-If failed > 0 Then WScript.Quit 1
-WScript.Quit 0
+EndSuite

@@ -1,31 +1,12 @@
 ' Directory, the remote commands and single-file transfers as an ASP page
 ' drives them against one real server: literals and variables, On Error
 ' Resume Next, and the local files through Scripting.FileSystemObject.
-Option Explicit
-' Wine's VBScript cannot load shared code (ExecuteGlobal and Execute are stubs,
-' .wsf jobs do not run), so each suite carries its own Check.
-Dim passed, failed
-passed = 0 : failed = 0
-
-Sub Check(condition, what)
-    If condition Then
-        passed = passed + 1
-    Else
-        failed = failed + 1
-        WScript.Echo "FAIL: " & what
-    End If
-End Sub
 
 ' The error raised last: its number, the Quorlin.FTP source, and a description
 ' that starts with `start`.
 Sub CheckError(number, start, what)
     Check Err.Number = number And Err.Source = "Quorlin.FTP" And Left(Err.Description, Len(start)) = start, _
         what & " (got " & Err.Number & " " & Err.Source & ": " & Err.Description & ")"
-    Err.Clear
-End Sub
-
-Sub CheckNoError(what)
-    Check Err.Number = 0, what & " (got " & Err.Number & ": " & Err.Description & ")"
     Err.Clear
 End Sub
 
@@ -153,7 +134,4 @@ CheckError -2147220984, "Error getting file from the remote server.GetFile error
 Check ReadAll(backFile) = lines, "closed: local file untouched"
 Set ftp = Nothing
 
-WScript.Echo passed & " passed, " & failed & " failed"
-WScript.Echo "END OF SUITE"
-If failed > 0 Then WScript.Quit 1
-WScript.Quit 0
+EndSuite

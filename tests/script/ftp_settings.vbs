@@ -1,17 +1,5 @@
 ' The FTP object as an ASP page drives it: CreateObject, properties and
 ' On Error Resume Next with Err.Number / Source / Description.
-Option Explicit
-Dim passed, failed
-passed = 0 : failed = 0
-
-Sub Check(condition, what)
-    If condition Then
-        passed = passed + 1
-    Else
-        failed = failed + 1
-        WScript.Echo "FAIL: " & what
-    End If
-End Sub
 
 Sub CheckError(number, description, what)
     Check Err.Number = number And Err.Source = "Quorlin.FTP" And Err.Description = description, _
@@ -111,7 +99,4 @@ Check Err.Number = 6, "port 70000 overflows (got " & Err.Number & ")"
 Err.Clear
 Set ftp = Nothing
 
-WScript.Echo passed & " passed, " & failed & " failed"
-WScript.Echo "END OF SUITE"
-If failed > 0 Then WScript.Quit 1
-WScript.Quit 0
+EndSuite

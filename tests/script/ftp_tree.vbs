@@ -1,24 +1,5 @@
 ' GetDirectory and PutDirectory as a page calls them: literals and variables
 ' for the flags, the tree compared through Scripting.FileSystemObject.
-Option Explicit
-' Wine's VBScript cannot load shared code (ExecuteGlobal and Execute are stubs,
-' .wsf jobs do not run), so each suite carries its own Check.
-Dim passed, failed
-passed = 0 : failed = 0
-
-Sub Check(condition, what)
-    If condition Then
-        passed = passed + 1
-    Else
-        failed = failed + 1
-        WScript.Echo "FAIL: " & what
-    End If
-End Sub
-
-Sub CheckNoError(what)
-    Check Err.Number = 0, what & " (got " & Err.Number & ": " & Err.Description & ")"
-    Err.Clear
-End Sub
 
 Sub WriteAll(path, text)
     Dim stream
@@ -89,7 +70,4 @@ Err.Clear
 Check ftp.Directory = home & "/sub", "Directory left at the target"
 ftp.CloseConnection
 
-WScript.Echo passed & " passed, " & failed & " failed"
-WScript.Echo "END OF SUITE"
-If failed > 0 Then WScript.Quit 1
-WScript.Quit 0
+EndSuite

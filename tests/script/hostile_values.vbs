@@ -2,19 +2,6 @@
 ' each call works or raises an error with a number and a description, and the
 ' object answers a plain call right after. The connected FTP object talks to
 ' the scripted server (QUORLIN_FTP_STAND_IN_PORT), which takes any command.
-Option Explicit
-Dim passed, failed
-passed = 0 : failed = 0
-
-' Wine's VBScript cannot include shared code: each suite keeps its own Check.
-Sub Check(condition, what)
-    If condition Then
-        passed = passed + 1
-    Else
-        failed = failed + 1
-        WScript.Echo "FAIL: " & what
-    End If
-End Sub
 
 ' What went wrong in the current round (one object, one value); each round is one check.
 Dim roundFailures
@@ -242,6 +229,4 @@ address = "  http://host.invalid/page  "
 http.URL = address
 Check address = "host.invalid/page", "the URL's trimming goes back: [" & address & "]"
 
-WScript.Echo passed & " passed, " & failed & " failed"
-WScript.Echo "END OF SUITE"
-WScript.Quit failed
+EndSuite

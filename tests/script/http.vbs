@@ -1,19 +1,5 @@
 ' The HTTP object as a page drives it: URL splitting read back, pages of
 ' several statuses, and the errors with their numbers, source and texts.
-Option Explicit
-' Wine's VBScript cannot load shared code (ExecuteGlobal and Execute are stubs,
-' .wsf jobs do not run), so each suite carries its own Check.
-Dim passed, failed
-passed = 0 : failed = 0
-
-Sub Check(condition, what)
-    If condition Then
-        passed = passed + 1
-    Else
-        failed = failed + 1
-        WScript.Echo "FAIL: " & what
-    End If
-End Sub
 
 Sub CheckError(number, description, what)
     Check Err.Number = number And Err.Source = "Quorlin.HTTP" And Left(Err.Description, Len(description)) = description, _
@@ -65,7 +51,4 @@ page = http.GetString
 Check Err.Number = 0 And page = "<h1>from nginx</h1>" & vbLf, "https (" & Err.Description & ")"
 Err.Clear
 
-WScript.Echo passed & " passed, " & failed & " failed"
-WScript.Echo "END OF SUITE"
-If failed > 0 Then WScript.Quit 1
-WScript.Quit 0
+EndSuite

@@ -3,24 +3,6 @@
 ' Scripting.FileSystemObject. Wine's VBScript has no ChrW and reads scripts in
 ' the ANSI code page, so the names come from QUORLIN_UNICODE_NAMES (Greek,
 ' Japanese and one outside the basic plane, blank-separated).
-Option Explicit
-Dim passed, failed
-passed = 0 : failed = 0
-
-' Wine's VBScript cannot include shared code: each suite keeps its own Check.
-Sub Check(condition, what)
-    If condition Then
-        passed = passed + 1
-    Else
-        failed = failed + 1
-        WScript.Echo "FAIL: " & what
-    End If
-End Sub
-
-Sub CheckNoError(what)
-    Check Err.Number = 0, what & " (got " & Err.Number & ": " & Err.Description & ")"
-    Err.Clear
-End Sub
 
 Dim environment, fso, workspace, remoteFolder, localFolder, ftp, greek, japanese, emoji, stream, entry, listed
 Set environment = CreateObject("WScript.Shell").Environment("PROCESS")
@@ -93,6 +75,4 @@ Check Not fso.FolderExists(remoteFolder & "\" & greek), "the Greek folder is gon
 ftp.CloseConnection
 On Error GoTo 0
 
-WScript.Echo passed & " passed, " & failed & " failed"
-WScript.Echo "END OF SUITE"
-WScript.Quit failed
+EndSuite

@@ -1,18 +1,5 @@
 ' The time limits and the HTTP status from VBScript, through the default
 ' (second) interfaces, against the stall server (QUORLIN_STALL_PORT).
-Option Explicit
-Dim passed, failed
-passed = 0 : failed = 0
-
-' Wine's VBScript cannot include shared code: each suite keeps its own Check.
-Sub Check(condition, what)
-    If condition Then
-        passed = passed + 1
-    Else
-        failed = failed + 1
-        WScript.Echo "FAIL: " & what
-    End If
-End Sub
 
 Dim environment, stall, ftp, http, started, took, body
 Set environment = CreateObject("WScript.Shell").Environment("PROCESS")
@@ -59,6 +46,4 @@ http.URL = "127.0.0.1:" & environment.Item("QUORLIN_STAND_IN_PORT") & "/missing"
 body = http.GetString
 Check http.Status = 404, "a 404 page's status: " & http.Status
 
-WScript.Echo passed & " passed, " & failed & " failed"
-WScript.Echo "END OF SUITE"
-WScript.Quit failed
+EndSuite

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "../platform/WinInetAPI.h"
-#include "CodePageText.h"
+#include "../text/CodePageText.h"
 
 #include <atomic>
 #include <memory>

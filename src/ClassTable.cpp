@@ -1,11 +1,11 @@
-#include "ClassTable.h"
+#include "com/ClassTable.h"
 
-#include "ClassFactory.h"
-#include "DispatchObject.h"
-#include "../ftp/FtpObject.h"
-#include "../http/HttpObject.h"
-#include "../listing/FileEntry.h"
-#include "../listing/FileCollection.h"
+#include "com/ClassFactory.h"
+#include "com/DispatchObject.h"
+#include "ftp/FtpObject.h"
+#include "http/HttpObject.h"
+#include "listing/FileEntry.h"
+#include "listing/FileCollection.h"
 
 namespace quorlin {
 

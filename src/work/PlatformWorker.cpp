@@ -1,7 +1,7 @@
 #include "PlatformWorker.h"
 
-#include "Boundary.h"
-#include "Module.h"
+#include "../com/Boundary.h"
+#include "../com/Module.h"
 
 
 namespace quorlin {

@@ -5,7 +5,7 @@
 // points (IDispatch, class factories, exports, enumerators) call Guarded.
 #pragma once
 
-#include "Error.h"
+#include "../text/Error.h"
 
 #include <oleauto.h>
 

@@ -3,7 +3,7 @@
 #include "ClassTable.h"
 #include "Interfaces.h"
 #include "Module.h"
-#include "Owners.h"
+#include "../platform/Owners.h"
 #include "TypeLibrary.h"
 
 #include <olectl.h>

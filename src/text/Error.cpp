@@ -3,7 +3,7 @@
 #include "../platform/Constants.h"
 #include "../platform/WinInetAPI.h"
 #include "CodePageText.h"
-#include "Owners.h"
+#include "../platform/Owners.h"
 #include "Text.h"
 
 #include <algorithm>

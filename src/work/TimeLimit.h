@@ -4,7 +4,7 @@
 // seconds pass with nothing moving.
 #pragma once
 
-#include "Error.h"
+#include "../text/Error.h"
 #include "PlatformWorker.h"
 
 #include <functional>

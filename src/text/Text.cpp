@@ -2,7 +2,7 @@
 
 #include "../platform/Constants.h"
 #include "Error.h"
-#include "Owners.h"
+#include "../platform/Owners.h"
 
 #include <cstring>
 

@@ -8,7 +8,7 @@
 #include "DispatchInvoker.h"
 #include "Interfaces.h"
 #include "Module.h"
-#include "Owners.h"
+#include "../platform/Owners.h"
 #include "TypeLibrary.h"
 #include "quorlin_boundaries.h"
 

@@ -1,6 +1,6 @@
 #include "DispatchInvoker.h"
 
-#include "Owners.h"
+#include "../platform/Owners.h"
 
 #include <cstring>
 #include <deque>

@@ -2,7 +2,7 @@
 // variants, WinINet handles and COM pointers. Nothing else frees these.
 #pragma once
 
-#include "../platform/WinInetAPI.h"
+#include "WinInetAPI.h"
 #include <oleauto.h>
 #include <wrl/client.h>
 #include <string>

@@ -1,7 +1,7 @@
 #include "TypeLibrary.h"
 
 #include "Module.h"
-#include "Owners.h"
+#include "../platform/Owners.h"
 
 namespace quorlin::typelib {
 
