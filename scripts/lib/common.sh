@@ -32,7 +32,7 @@ HTTPS_PORT=28443
 HTTPS_OTHER_NAME_PORT=28444
 STAND_IN_PORT=28090
 FTP_STAND_IN_PORT=21024  # the scripted FTP server for listings no real server sends
-STALL_PORT=21030         # servers that stop answering: 21030-21036, see tests/support/stall_server.py
+STALL_PORT=21030         # servers that stop answering: 21030-21037, see tests/support/stall_server.py
 WWW=$RUN/www  # nginx's document root
 TLS=$OUT/tls  # the test CA and the server certificates, made once
 
@@ -365,7 +365,7 @@ start_pureftpd() {
 # A test CA and, signed by it, a certificate for 127.0.0.1 and localhost and
 # one for another name. The CA is trusted inside the private prefix only.
 make_certificates() {
-    [ -f "$TLS/other.crt" ] && return 0
+    [ -f "$TLS/ip-address.crt" ] && return 0
     mkdir -p "$TLS"
     local days=3650
     openssl req -x509 -newkey rsa:2048 -nodes -keyout "$TLS/ca.key" -out "$TLS/ca.crt" -days $days \
@@ -373,11 +373,18 @@ make_certificates() {
         -addext "keyUsage=critical,keyCertSign,cRLSign" >"$TLS/openssl.log" 2>&1
     openssl x509 -in "$TLS/ca.crt" -outform der -out "$TLS/ca.der"
     local name san
-    for name in server other; do
-        # The platform ignores IP entries in a certificate's names: 127.0.0.1 goes in as a DNS name.
-        san="DNS:127.0.0.1,DNS:localhost"
-        [ $name = other ] && san="DNS:other.example"
-        openssl req -newkey rsa:2048 -nodes -keyout "$TLS/$name.key" -out "$TLS/$name.csr" -subj "/CN=${san%%,*}" \
+    # The platform's HTTP client ignores IP entries in a certificate's names,
+    # and the component's own FTP client takes nothing else for an address:
+    # 127.0.0.1 goes in both ways. dns-address names the address only as DNS
+    # names, ip-address only as an IP entry.
+    for name in server other dns-address ip-address; do
+        case $name in
+            server) san="DNS:127.0.0.1,IP:127.0.0.1,DNS:localhost" ;;
+            other) san="DNS:other.example" ;;
+            dns-address) san="DNS:*.0.0.1,DNS:127.0.0.1" ;;
+            ip-address) san="IP:127.0.0.1" ;;
+        esac
+        openssl req -newkey rsa:2048 -nodes -keyout "$TLS/$name.key" -out "$TLS/$name.csr" -subj "/CN=$name" \
             >>"$TLS/openssl.log" 2>&1
         printf 'subjectAltName=%s\nextendedKeyUsage=serverAuth\n' "$san" >"$TLS/$name.ext"
         openssl x509 -req -in "$TLS/$name.csr" -CA "$TLS/ca.crt" -CAkey "$TLS/ca.key" -CAcreateserial \
@@ -454,12 +461,13 @@ start_http_servers() {
     start_nginx
     start_stand_in stand-in http_stand_in.py "$STAND_IN_PORT"
     start_stand_in ftp-stand-in ftp_stand_in.py "$FTP_STAND_IN_PORT"
-    start_stand_in stall stall_server.py "$STALL_PORT" "$TLS/server.crt" "$TLS/server.key"
+    start_stand_in stall stall_server.py "$STALL_PORT" "$TLS/server.crt" "$TLS/server.key" "$TLS/other.crt" \
+        "$TLS/other.key"
     wait_port "$HTTP_PORT" "$RUN/nginx/pid"
     wait_port "$HTTPS_PORT" "$RUN/nginx/pid"
     wait_port "$STAND_IN_PORT" "$RUN/stand-in/pid"
     wait_port "$FTP_STAND_IN_PORT" "$RUN/ftp-stand-in/pid"
-    wait_port $((STALL_PORT + 6)) "$RUN/stall/pid"
+    wait_port $((STALL_PORT + 7)) "$RUN/stall/pid"
 }
 
 # Empties the FTP home and the local scratch folder, so every run starts clean.

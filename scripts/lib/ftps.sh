@@ -3,13 +3,16 @@
 #   QUORLIN_FTPS_SERVERS            "name:port:security ..." (1 explicit AUTH TLS, 2 implicit TLS);
 #                                   each requires TLS on login and data, no session reuse, TLS 1.2
 #                                   (pure-ftpd 1.2 and 1.3),
-#                                   certificate $TLS/server.crt (DNS:127.0.0.1, DNS:localhost, test CA)
+#                                   certificate $TLS/server.crt (DNS:127.0.0.1, IP:127.0.0.1, DNS:localhost,
+#                                   test CA)
 #   QUORLIN_FTPS_REUSE_PORT         vsftpd, explicit, data connections must resume the control session
 #                                   (else "522 SSL connection failed: session reuse required")
 #   QUORLIN_FTPS_PLAIN_AND_TLS_PORT vsftpd, plain FTP and explicit TLS both accepted, same home
 #   QUORLIN_FTPS_EXPIRED_PORT       vsftpd, explicit, an expired certificate of the test CA
 #   QUORLIN_FTPS_OTHER_NAME_PORT    vsftpd, explicit, $TLS/other.crt (DNS:other.example)
 #   QUORLIN_FTPS_SELF_SIGNED_PORT   vsftpd, explicit, a self-signed certificate for 127.0.0.1
+#   QUORLIN_FTPS_DNS_ADDRESS_PORT   vsftpd, explicit, $TLS/dns-address.crt (DNS:*.0.0.1, DNS:127.0.0.1)
+#   QUORLIN_FTPS_IP_ADDRESS_PORT    vsftpd, explicit, $TLS/ip-address.crt (IP:127.0.0.1 alone)
 #   QUORLIN_FTPS_SELF_SIGNED_SHA256 that certificate's SHA-256 fingerprint, "AB:CD:..."
 #                                   (also in $TLS/selfsigned.sha256)
 # All servers share $FTP_HOME and $FTP_USER with the plain ones and list times in UTC.
@@ -22,6 +25,8 @@ FTPS_PLAIN_AND_TLS_PORT=21045   # passive 30340-30359
 FTPS_EXPIRED_PORT=21046         # passive 30360-30369
 FTPS_OTHER_NAME_PORT=21047      # passive 30370-30379
 FTPS_SELF_SIGNED_PORT=21048     # passive 30380-30389
+FTPS_DNS_ADDRESS_PORT=21049     # passive 30390-30399
+FTPS_IP_ADDRESS_PORT=21050      # passive 30400-30409
 
 # proftpd's mod_tls ships in proftpd-mod-crypto, not proftpd-core: unpacked
 # beside it, in the same version.
@@ -40,7 +45,7 @@ ensure_ftps_deps() {
 make_ftps_certificates() {
     make_certificates
     [ -f "$TLS/selfsigned.sha256" ] && return 0
-    local san="DNS:127.0.0.1,DNS:localhost" ca=$TLS/expired-ca
+    local san="DNS:127.0.0.1,IP:127.0.0.1,DNS:localhost" ca=$TLS/expired-ca
     # openssl x509 cannot date a certificate in the past; openssl ca can.
     mkdir -p "$ca"
     : >"$ca/index.txt"
@@ -179,7 +184,7 @@ start_ftps_servers() {
         wait_port "$port" "$RUN/ftps-$name/pid"
         servers+="$name:$port:$security "
     done
-    log "starting vsftpd with TLS on 127.0.0.1:$FTPS_REUSE_PORT-$FTPS_SELF_SIGNED_PORT"
+    log "starting vsftpd with TLS on 127.0.0.1:$FTPS_REUSE_PORT-$FTPS_IP_ADDRESS_PORT"
     start_ftps_vsftpd ftps-vsftpd-reuse $FTPS_REUSE_PORT 30320 30339 server \
         force_local_logins_ssl=YES force_local_data_ssl=YES require_ssl_reuse=YES
     start_ftps_vsftpd ftps-vsftpd-plain-and-tls $FTPS_PLAIN_AND_TLS_PORT 30340 30359 server \
@@ -187,14 +192,19 @@ start_ftps_servers() {
     start_ftps_vsftpd ftps-vsftpd-expired $FTPS_EXPIRED_PORT 30360 30369 expired $VSFTPD_TLS_REQUIRED
     start_ftps_vsftpd ftps-vsftpd-other-name $FTPS_OTHER_NAME_PORT 30370 30379 other $VSFTPD_TLS_REQUIRED
     start_ftps_vsftpd ftps-vsftpd-self-signed $FTPS_SELF_SIGNED_PORT 30380 30389 selfsigned $VSFTPD_TLS_REQUIRED
+    start_ftps_vsftpd ftps-vsftpd-dns-address $FTPS_DNS_ADDRESS_PORT 30390 30399 dns-address $VSFTPD_TLS_REQUIRED
+    start_ftps_vsftpd ftps-vsftpd-ip-address $FTPS_IP_ADDRESS_PORT 30400 30409 ip-address $VSFTPD_TLS_REQUIRED
     wait_port $FTPS_REUSE_PORT "$RUN/ftps-vsftpd-reuse/pid"
     wait_port $FTPS_PLAIN_AND_TLS_PORT "$RUN/ftps-vsftpd-plain-and-tls/pid"
     wait_port $FTPS_EXPIRED_PORT "$RUN/ftps-vsftpd-expired/pid"
     wait_port $FTPS_OTHER_NAME_PORT "$RUN/ftps-vsftpd-other-name/pid"
     wait_port $FTPS_SELF_SIGNED_PORT "$RUN/ftps-vsftpd-self-signed/pid"
+    wait_port $FTPS_DNS_ADDRESS_PORT "$RUN/ftps-vsftpd-dns-address/pid"
+    wait_port $FTPS_IP_ADDRESS_PORT "$RUN/ftps-vsftpd-ip-address/pid"
     export QUORLIN_FTPS_SERVERS=${servers% }
     export QUORLIN_FTPS_REUSE_PORT=$FTPS_REUSE_PORT QUORLIN_FTPS_PLAIN_AND_TLS_PORT=$FTPS_PLAIN_AND_TLS_PORT
     export QUORLIN_FTPS_EXPIRED_PORT=$FTPS_EXPIRED_PORT QUORLIN_FTPS_OTHER_NAME_PORT=$FTPS_OTHER_NAME_PORT
     export QUORLIN_FTPS_SELF_SIGNED_PORT=$FTPS_SELF_SIGNED_PORT
+    export QUORLIN_FTPS_DNS_ADDRESS_PORT=$FTPS_DNS_ADDRESS_PORT QUORLIN_FTPS_IP_ADDRESS_PORT=$FTPS_IP_ADDRESS_PORT
     export QUORLIN_FTPS_SELF_SIGNED_SHA256=$(cat "$TLS/selfsigned.sha256")
 }

@@ -84,11 +84,9 @@ private:
             moved_ += count;
         }
         // Closing the remote file reads the server's final reply: a failure
-        // there is the transfer's. An upload's last bytes may still be
-        // draining to a slow server then.
-        if (upload)
-            graceMilliseconds_ = std::min<unsigned long long>(moved_, kUndrainedUploadBytes) * 1000 /
-                                 kSlowestTransferBytesPerSecond;
+        // there is the transfer's. An upload whose every piece went out may
+        // still be draining to a slow server then; one that stalled may not.
+        if (upload && succeeded) graceMilliseconds_ = UploadDrainMilliseconds(moved_);
         if (remote && !remote->Close() && succeeded) {
             succeeded = false;
             error = GetLastError();

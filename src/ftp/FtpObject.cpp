@@ -150,8 +150,13 @@ HRESULT FtpObject::OpenConnection() {
     if (TrimBlanks(url_).empty()) return RaiseError(ftp_error::kNeededSetting, source::kFtp, message::kUrlNotSet);
     if (TrimBlanks(username_).empty())
         return RaiseError(ftp_error::kNeededSetting, source::kFtp, message::kUsernameNotSet);
-    for (const std::wstring* setting : {&url_, &username_, &password_, proxy_ ? &*proxy_ : &url_}) {
-        HRESULT hr = CheckPlatformText(*setting, source::kFtp, ftp_failure::kOpenConnection);
+    // The host and the login reach the server in command lines; the proxy only the platform.
+    for (const std::wstring* setting : {&url_, &username_, &password_}) {
+        HRESULT hr = CheckCommandText(*setting, source::kFtp, ftp_failure::kOpenConnection);
+        if (FAILED(hr)) return hr;
+    }
+    if (proxy_) {
+        HRESULT hr = CheckPlatformText(*proxy_, source::kFtp, ftp_failure::kOpenConnection);
         if (FAILED(hr)) return hr;
     }
 

@@ -12,16 +12,26 @@ namespace quorlin {
 struct FtpReply {
     int code = 0;
     std::string text;  // the reply's last line, without its line end
+    // A preliminary reply came before this final one where the command has
+    // none: the exchange is out of order, a failure whatever the code says.
+    bool outOfTurn = false;
     bool Preliminary() const { return code >= 100 && code < 200; }
-    bool Failed() const { return code >= 400; }
+    bool Failed() const { return code >= 400 || outOfTurn; }
 };
 
 class ControlChannel {
 public:
     void Attach(std::unique_ptr<Stream> stream) { stream_ = std::move(stream); }
-    // Hands the stream over (to be wrapped in TLS); nothing may be waiting
-    // unread in the channel then.
-    std::unique_ptr<Stream> Detach() { return std::move(stream_); }
+    // Hands the stream over (to be wrapped in TLS), and forgets whatever
+    // arrived after the last reply read.
+    std::unique_ptr<Stream> Detach() {
+        buffer_.clear();
+        start_ = 0;
+        return std::move(stream_);
+    }
+    // Whether bytes arrived behind the last reply read: before a switch to
+    // TLS they would be taken as protected replies, so the switch must fail.
+    bool HasUnread() const { return start_ < buffer_.size(); }
     bool Attached() const { return stream_ != nullptr; }
 
     // Sends `line` with its line end. A line that holds a line end of its

@@ -1,6 +1,7 @@
 #include "DataChannel.h"
 
 #include "../platform/Constants.h"
+#include "../text/Error.h"
 #include "../tls/CertificateCheck.h"
 
 #include <algorithm>
@@ -111,10 +112,20 @@ bool DataChannel::Establish(DWORD milliseconds) {
                       (settings_.serverCertificate.empty() || fingerprint == settings_.serverCertificate);
     if (certificate) CertFreeCertificateContext(certificate);
     if (!same) {
+        // Both certificates named, so that the mismatch can be looked into.
+        KeepFailureDetail(kDataFingerprintPrefix + (fingerprint.empty() ? L"?" : FingerprintText(fingerprint)) +
+                          kControlFingerprintPrefix + FingerprintText(settings_.serverCertificate) + L".");
         SetLastError(ERROR_INTERNET_INVALID_CA);
         return false;
     }
     return true;
+}
+
+void DataChannel::Abort() {
+    if (tls_) tls_->Connection().Close();
+    tls_.reset();
+    socket_.Close();
+    listener_.Close();
 }
 
 void DataChannel::Finish(DWORD milliseconds) {

@@ -39,6 +39,8 @@ public:
     Stream& Data() { return tls_ ? static_cast<Stream&>(*tls_) : static_cast<Stream&>(socket_); }
     // Ends the data: a protected connection says close_notify first.
     void Finish(DWORD milliseconds);
+    // Drops the connection at once, without close_notify: its data failed.
+    void Abort();
 
 private:
     bool PreparePassive(const Exchange& exchange, DWORD milliseconds);

@@ -1,19 +1,22 @@
-// LIST lines read token by token, blanks and tabs apart, as the platform's own
-// FTP client reads them. Its habits are kept on purpose so that a listing looks
-// the same whichever client fetched it:
+// LIST lines read token by token, blanks and tabs apart, in the manner of
+// the platform's own FTP client, so that a listing looks the same whichever
+// client fetched it, but keeping all of what the server listed:
 // - Unix lines: a 10-character first word not starting with a digit; the fifth
 //   word is the size (0 for a "d" entry), then month, day, "hh:mm" (current
-//   year) or a year (12:00), and the name is the next word only.
+//   year) or a year (12:00), and the name is the rest of the line (a link's
+//   " -> target" left out).
 // - DOS lines: an 8-character first word starting with a digit ("mm-dd-yy");
-//   "hh:mmAM/PM", then "<DIR>" or the size, then the name word; a number it
-//   cannot read keeps its value from an earlier DOS line of the listing.
-// - Sizes are C "atol" values (2 GiB and more stay at 2147483647), the high
-//   size word is 0, only FILE_ATTRIBUTE_DIRECTORY is ever set, and all three
-//   times hold the listed time as is, or 0 when it is not a valid date.
+//   "hh:mmAM/PM", then "<DIR>" or the size, then the name, the rest of the
+//   line; a number it cannot read keeps its value from an earlier DOS line.
+// - Sizes are 64-bit, in the record's high and low words; only
+//   FILE_ATTRIBUTE_DIRECTORY is ever set, and all three times hold the listed
+//   time as is, or 0 when it is not a valid date.
 #include "ListingParser.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstddef>
+#include <cstring>
 
 namespace quorlin {
 namespace {
@@ -51,6 +54,11 @@ public:
         next_ = end;
         return start;
     }
+    // All that is left after the blanks that follow the last word, or null.
+    char* Rest() {
+        while (*next_ && IsBlank(*next_)) ++next_;
+        return *next_ ? next_ : nullptr;
+    }
 
 private:
     char* next_;
@@ -70,6 +78,16 @@ long CNumber(const char* text) {
     if (value > INT_MAX) value = INT_MAX;
     if (value < INT_MIN) value = INT_MIN;
     return static_cast<long>(value);
+}
+
+// A size word's leading digits, as large as they come (saturating).
+unsigned long long SizeNumber(const char* text) {
+    unsigned long long value = 0;
+    for (; IsDigit(*text); ++text) {
+        const unsigned digit = static_cast<unsigned>(*text - '0');
+        value = value > (ULLONG_MAX - digit) / 10 ? ULLONG_MAX : value * 10 + digit;
+    }
+    return value;
 }
 
 // One "%d" of sscanf: false (nothing stored) without a digit; wraps like the C library.
@@ -145,7 +163,7 @@ bool ToFileTime(const SYSTEMTIME& time, FILETIME& stamp) {
 
 struct Entry {
     bool isDirectory = false;
-    DWORD size = 0;
+    unsigned long long size = 0;
     SYSTEMTIME modified = {};
     const char* name = nullptr;
 };
@@ -155,7 +173,7 @@ bool ReadUnixLine(Words& words, const SYSTEMTIME& now, const char* permissions, 
     const char* word = nullptr;
     for (int skipped = 0; skipped < 4; ++skipped)  // links, owner, group, size
         if (!(word = words.Next())) return false;
-    entry.size = entry.isDirectory ? 0 : static_cast<DWORD>(CNumber(word));
+    entry.size = entry.isDirectory ? 0 : SizeNumber(word);
     entry.modified = {};
 
     char* month = words.Next();
@@ -180,7 +198,11 @@ bool ReadUnixLine(Words& words, const SYSTEMTIME& now, const char* permissions, 
         entry.modified.wYear = static_cast<WORD>(CNumber(timeOrYear));
         entry.modified.wHour = 12;
     }
-    entry.name = words.Next();
+    char* name = words.Rest();
+    // A link is listed as "name -> target": the entry is the name.
+    if (name && permissions[0] == 'l')
+        if (char* arrow = std::strstr(name, " -> ")) *arrow = '\0';
+    entry.name = name;
     return entry.name != nullptr;
 }
 
@@ -205,8 +227,8 @@ bool ReadDosLine(Words& words, const char* date, int* numbers, Entry& entry) {
     const char* sizeOrDirectory = words.Next();
     if (!sizeOrDirectory) return false;
     entry.isDirectory = EqualsIgnoringCase(sizeOrDirectory, "<DIR>");
-    entry.size = entry.isDirectory ? 0 : static_cast<DWORD>(CNumber(sizeOrDirectory));
-    entry.name = words.Next();
+    entry.size = entry.isDirectory ? 0 : SizeNumber(sizeOrDirectory);
+    entry.name = words.Rest();
     return entry.name != nullptr;
 }
 
@@ -251,8 +273,8 @@ bool ParseListingLine(std::string_view line, const SYSTEMTIME& now, WIN32_FIND_D
         result.ftLastWriteTime = result.ftLastAccessTime;
         result.ftCreationTime = result.ftLastAccessTime;
     }
-    result.nFileSizeHigh = 0;
-    result.nFileSizeLow = entry.size;
+    result.nFileSizeHigh = static_cast<DWORD>(entry.size >> 32);
+    result.nFileSizeLow = static_cast<DWORD>(entry.size & 0xFFFFFFFFu);
     if (entry.isDirectory) result.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
     // The name goes through the ANSI code page to UTF-16, is cut to MAX_PATH - 1
     // characters there and comes back to the ANSI code page.
@@ -264,6 +286,19 @@ bool ParseListingLine(std::string_view line, const SYSTEMTIME& now, WIN32_FIND_D
                         nullptr, nullptr);
     record = result;
     return true;
+}
+
+std::vector<WIN32_FIND_DATAA> ParseListingText(std::string_view text, const SYSTEMTIME& now) {
+    std::vector<WIN32_FIND_DATAA> records;
+    ListingReadState state;
+    for (size_t start = 0, end; start < text.size(); start = end + 1) {
+        end = std::min(text.find('\n', start), text.size());
+        const std::string_view line = text.substr(start, end - start);
+        if (ListingLineEndsListing(line)) break;
+        WIN32_FIND_DATAA record{};
+        if (ParseListingLine(line, now, record, state)) records.push_back(record);
+    }
+    return records;
 }
 
 }  // namespace quorlin

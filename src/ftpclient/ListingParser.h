@@ -1,10 +1,12 @@
-// Reads the lines of a LIST reply into find records the way the platform's own
-// FTP client does: Unix "ls -l" lines and DOS/IIS lines, with the same limits.
+// Reads the lines of a LIST reply into find records in the manner of the
+// platform's own FTP client: Unix "ls -l" lines and DOS/IIS lines, with its
+// line limit, but whole names and 64-bit sizes.
 #pragma once
 
 #include <windows.h>
 
 #include <string_view>
+#include <vector>
 
 namespace quorlin {
 
@@ -15,7 +17,7 @@ struct ListingReadState {
     int dosNumbers[5] = {-1, -1, -1, -1, -1};  // month, day, year, hour, minute
 };
 
-// One line of a LIST reply (without its line end) as the platform's own FTP client reads it; false for a line it skips.
+// One line of a LIST reply (without its line end); false for a line that is no entry.
 bool ParseListingLine(std::string_view line, const SYSTEMTIME& now, WIN32_FIND_DATAA& record);
 
 // The same for the lines of one listing in order, with one state per listing.
@@ -26,5 +28,8 @@ bool ParseListingLine(std::string_view line, const SYSTEMTIME& now, WIN32_FIND_D
 // carriage returns are dropped): it stops reading the listing there and keeps
 // the entries before it. ParseListingLine returns false for such a line.
 bool ListingLineEndsListing(std::string_view line);
+
+// Every record of one LIST reply's text, the last line with or without its line end.
+std::vector<WIN32_FIND_DATAA> ParseListingText(std::string_view text, const SYSTEMTIME& now);
 
 }  // namespace quorlin

@@ -149,6 +149,9 @@ constexpr size_t kLongestReplyBytes = 64 * 1024;  // no server sends a longer re
 constexpr DWORD kListingPieceBytes = 64 * 1024;
 constexpr size_t kLongestListingBytes = 64 * 1024 * 1024;  // a million entries and more
 constexpr const wchar_t* kFingerprintPrefix = L"The server's certificate has the SHA-256 fingerprint ";
+constexpr const wchar_t* kDataFingerprintPrefix = L"The data connection's certificate has the SHA-256 fingerprint ";
+constexpr const wchar_t* kControlFingerprintPrefix = L", the control connection's ";
+constexpr const wchar_t* kRenegotiationRefused = L"The server asked to renegotiate TLS, and the renegotiation failed.";
 
 // HTTP object settings.
 constexpr const char* kHttpAgent = "Quorlin.HTTP";
@@ -174,6 +177,11 @@ constexpr DWORD kSlowestTransferBytesPerSecond = 1024;  // a transfer this fast 
 // What may still be on its way to the server when an upload's final reply is
 // awaited: that much more silence, at the slowest rate, is allowed then.
 constexpr DWORD kUndrainedUploadBytes = 64 * 1024;
+// That silence for an upload that has sent `sentBytes`.
+constexpr unsigned long long UploadDrainMilliseconds(unsigned long long sentBytes) {
+    return (sentBytes < kUndrainedUploadBytes ? sentBytes : kUndrainedUploadBytes) * 1000 /
+           kSlowestTransferBytesPerSecond;
+}
 // A remote file opened for a transfer in pieces is fetched from the server and
 // not kept in the platform's cache.
 constexpr DWORD kRemoteFileFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;

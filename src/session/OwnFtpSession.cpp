@@ -20,24 +20,37 @@ public:
     OwnRemoteFile(std::shared_ptr<OwnFtpSession> session, std::unique_ptr<DataChannel> data)
         : session_(std::move(session)), data_(std::move(data)) {}
     ~OwnRemoteFile() override {
-        if (data_) session_->FinishTransfer(*data_);
+        if (data_) Close();
     }
     bool Read(char* data, DWORD size, DWORD& read) override {
         size_t received = 0;
         const bool succeeded = data_->Data().Receive(data, size, received, session_->Wait());
         read = static_cast<DWORD>(received);
-        return succeeded;
+        return Outcome(succeeded);
     }
-    bool Write(const char* data, DWORD size) override { return data_->Data().Send(data, size, session_->Wait()); }
+    bool Write(const char* data, DWORD size) override {
+        if (!Outcome(data_->Data().Send(data, size, session_->Wait()))) return false;
+        sent_ += size;
+        return true;
+    }
     bool Close() override {
-        const bool finished = session_->FinishTransfer(*data_);
+        bool finished = false;
+        if (failure_ != ERROR_SUCCESS) session_->AbandonTransfer(*data_, failure_);
+        else finished = session_->FinishTransfer(*data_, UploadDrainMilliseconds(sent_));
         data_.reset();
         return finished;
     }
 
 private:
+    bool Outcome(bool succeeded) {
+        if (!succeeded) failure_ = GetLastError();
+        return succeeded;
+    }
+
     std::shared_ptr<OwnFtpSession> session_;
     std::unique_ptr<DataChannel> data_;
+    unsigned long long sent_ = 0;
+    DWORD failure_ = ERROR_SUCCESS;  // the data's failure; the transfer is then abandoned
 };
 
 class OwnListing : public RemoteListing {
@@ -57,23 +70,6 @@ private:
     std::vector<WIN32_FIND_DATAA> records_;
     size_t next_ = 1;  // the first went with the listing's start
 };
-
-// The lines of a listing, each read with the platform's rules: a line
-// without its end is not one, and a line too long for the platform ends the
-// listing.
-std::vector<WIN32_FIND_DATAA> ParseListing(const std::string& text) {
-    std::vector<WIN32_FIND_DATAA> records;
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    ListingReadState state;
-    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-        const std::string_view line(text.data() + start, end - start);
-        if (ListingLineEndsListing(line)) break;
-        WIN32_FIND_DATAA record{};
-        if (ParseListingLine(line, now, record, state)) records.push_back(record);
-    }
-    return records;
-}
 
 }  // namespace
 
@@ -106,15 +102,21 @@ bool OwnFtpSession::Open() {
         control_.Attach(std::make_unique<Socket>(std::move(socket)));
     }
     // A server may ask the client to wait (120) before it greets.
-    do {
-        if (!ReadReply(reply)) return false;
-    } while (reply.Preliminary());
+    if (!ReadFinalReply(reply, Wait())) return false;
+    reply.outOfTurn = false;
     if (reply.Failed()) {
         SetLastError(kExtendedError);
         return false;
     }
     if (settings_.security != kSecurityImplicit) {
         if (!Exchange("AUTH TLS", reply)) return false;
+        // Replies that came in clear text behind the go-ahead are someone's
+        // attempt to answer for the protected session.
+        if (reply.code != 234 || control_.HasUnread()) {
+            lost_ = true;
+            SetLastError(ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
+            return false;
+        }
         std::unique_ptr<Stream> plain = control_.Detach();
         if (!Secure(std::move(static_cast<Socket&>(*plain)))) return false;
     }
@@ -160,12 +162,12 @@ bool OwnFtpSession::Login() {
     return false;
 }
 
-bool OwnFtpSession::ReadReply(FtpReply& reply) {
+bool OwnFtpSession::ReadReply(FtpReply& reply, DWORD milliseconds) {
     if (!control_.Attached()) {
         SetLastError(ERROR_INTERNET_CONNECTION_ABORTED);
         return false;
     }
-    if (!control_.Receive(reply, Wait())) {
+    if (!control_.Receive(reply, milliseconds)) {
         const DWORD error = GetLastError();
         if (error == kExtendedError) KeepServerReply(reply.text);
         lost_ = true;
@@ -178,7 +180,20 @@ bool OwnFtpSession::ReadReply(FtpReply& reply) {
     return true;
 }
 
-bool OwnFtpSession::Ask(const std::string& line, FtpReply& reply) {
+bool OwnFtpSession::ReadFinalReply(FtpReply& reply, DWORD milliseconds) {
+    if (!ReadReply(reply, milliseconds)) return false;
+    if (!reply.Preliminary()) return true;
+    const std::string preliminary = reply.text;
+    do {
+        if (!ReadReply(reply, milliseconds)) return false;
+    } while (reply.Preliminary());
+    // The error text shows both replies.
+    KeepServerReply(preliminary + "\r\n" + reply.text);
+    reply.outOfTurn = true;
+    return true;
+}
+
+bool OwnFtpSession::SendLine(const std::string& line) {
     if (!control_.Attached()) {
         SetLastError(ERROR_INTERNET_CONNECTION_ABORTED);
         return false;
@@ -187,7 +202,11 @@ bool OwnFtpSession::Ask(const std::string& line, FtpReply& reply) {
         if (GetLastError() != ERROR_INVALID_PARAMETER) lost_ = true;
         return false;
     }
-    return ReadReply(reply);
+    return true;
+}
+
+bool OwnFtpSession::Ask(const std::string& line, FtpReply& reply) {
+    return SendLine(line) && ReadFinalReply(reply, Wait());
 }
 
 bool OwnFtpSession::Exchange(const std::string& line, FtpReply& reply) {
@@ -233,17 +252,16 @@ std::unique_ptr<DataChannel> OwnFtpSession::StartTransfer(const std::string& com
     auto data = std::make_unique<DataChannel>(data_);
     if (!data->Prepare([this](const std::string& line, FtpReply& reply) { return Ask(line, reply); }, Wait()))
         return nullptr;
+    // The transfer's command is the one whose first reply is preliminary.
     FtpReply reply;
-    if (!Ask(command, reply)) return nullptr;
+    if (!SendLine(command) || !ReadReply(reply, Wait())) return nullptr;
     if (!reply.Preliminary()) {
         // Refused; or done without data, which leaves nothing to read either.
         SetLastError(kExtendedError);
         return nullptr;
     }
     if (!data->Establish(Wait())) {
-        const DWORD error = GetLastError();
-        data->Finish(kReasonMilliseconds);
-        ReadReasonOfFailure(error);
+        AbandonTransfer(*data, GetLastError());
         return nullptr;
     }
     return data;
@@ -258,13 +276,19 @@ void OwnFtpSession::ReadReasonOfFailure(DWORD error) {
     SetLastError(read && reply.Failed() ? kExtendedError : error);
 }
 
-bool OwnFtpSession::FinishTransfer(DataChannel& data) {
+bool OwnFtpSession::FinishTransfer(DataChannel& data, unsigned long long drainMilliseconds) {
     data.Finish(Wait());
+    const DWORD wait = static_cast<DWORD>(std::min<unsigned long long>(Wait() + drainMilliseconds, MAXDWORD - 1));
     FtpReply reply;
-    if (!ReadReply(reply)) return false;
+    if (!ReadFinalReply(reply, wait)) return false;
     if (!reply.Failed()) return true;
     SetLastError(kExtendedError);
     return false;
+}
+
+void OwnFtpSession::AbandonTransfer(DataChannel& data, DWORD error) {
+    data.Abort();
+    ReadReasonOfFailure(error);
 }
 
 std::unique_ptr<RemoteFile> OwnFtpSession::Open(const std::string& path, bool forWriting, DWORD transferType) {
@@ -281,16 +305,13 @@ std::unique_ptr<RemoteListing> OwnFtpSession::List(WIN32_FIND_DATAA& first) {
     for (;;) {
         size_t received = 0;
         if (!data->Data().Receive(piece.data(), piece.size(), received, Wait())) {
-            const DWORD error = GetLastError();
-            data->Finish(kReasonMilliseconds);
-            ReadReasonOfFailure(error);
+            AbandonTransfer(*data, GetLastError());
             return nullptr;
         }
         if (received == 0) break;
         // A listing without end would take the host's memory with it.
         if (text.size() + received > kLongestListingBytes) {
-            data->Finish(kReasonMilliseconds);
-            ReadReasonOfFailure(ERROR_NOT_ENOUGH_MEMORY);
+            AbandonTransfer(*data, ERROR_NOT_ENOUGH_MEMORY);
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return nullptr;
         }
@@ -298,8 +319,10 @@ std::unique_ptr<RemoteListing> OwnFtpSession::List(WIN32_FIND_DATAA& first) {
     }
     // A final reply that reports a failure is the caller's to judge, with
     // whatever records did arrive, as with the platform's client.
-    if (!FinishTransfer(*data) && GetLastError() != kExtendedError) return nullptr;
-    std::vector<WIN32_FIND_DATAA> records = ParseListing(text);
+    if (!FinishTransfer(*data, 0) && GetLastError() != kExtendedError) return nullptr;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    std::vector<WIN32_FIND_DATAA> records = ParseListingText(text, now);
     if (records.empty()) {
         SetLastError(kNoMoreEntries);
         return nullptr;

@@ -53,18 +53,27 @@ public:
 
     // The longest one wait may take now.
     DWORD Wait() const;
-    // Ends a transfer's data connection and reads its final reply.
-    bool FinishTransfer(DataChannel& data);
+    // Ends a transfer's data connection and reads its final reply, which may
+    // take `drainMilliseconds` longer than any other wait (an upload's last
+    // bytes on their way to a slow server).
+    bool FinishTransfer(DataChannel& data, unsigned long long drainMilliseconds);
+    // Drops a transfer whose data failed with `error` without waiting on it,
+    // and takes the server's word on it if that comes at once.
+    void AbandonTransfer(DataChannel& data, DWORD error);
 
 private:
     bool Secure(Socket socket);
     bool Login();
-    // Reads one reply and keeps it as the server's last; a reply that does
-    // not come or is none leaves the session lost.
-    bool ReadReply(FtpReply& reply);
-    // Sends `line` and reads its reply, judging nothing.
+    // Reads one reply within `milliseconds` and keeps it as the server's
+    // last; a reply that does not come or is none leaves the session lost.
+    bool ReadReply(FtpReply& reply, DWORD milliseconds);
+    // Reads replies up to the final one; a preliminary one before it makes
+    // the final one out of turn.
+    bool ReadFinalReply(FtpReply& reply, DWORD milliseconds);
+    // Sends `line` and reads its final reply, judging nothing.
     bool Ask(const std::string& line, FtpReply& reply);
-    // The same; a reply of 400 or more fails with the extended error.
+    bool SendLine(const std::string& line);
+    // The same; a failed reply (400 or more, or out of turn) fails with the extended error.
     bool Exchange(const std::string& line, FtpReply& reply);
     bool Exchange(const std::string& line) {
         FtpReply reply;

@@ -70,7 +70,7 @@ HRESULT RemoteTextFromVariant(const CodePageText& names, const VARIANT* value, c
 
 HRESULT RemoteText(const CodePageText& names, std::wstring_view text, const wchar_t* source,
                    const PlatformFailure& failure, std::string& bytes) {
-    const HRESULT hr = CheckPlatformText(text, source, failure);
+    const HRESULT hr = CheckCommandText(text, source, failure);
     if (FAILED(hr)) return hr;
     if (!names.Encode(text, bytes))
         return RaisePlatformError(failure.code, source, failure.message, ERROR_NO_UNICODE_TRANSLATION,

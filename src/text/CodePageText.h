@@ -39,7 +39,8 @@ private:
 
 // A remote path or name from a client's value, in `names`' bytes: the
 // conversion's errors, a text that holds U+0000 (which the platform would cut
-// short) and one with a character the code page lacks each raise before any
+// short), a carriage return or a line feed (which would end the command line
+// early) and one with a character the code page lacks each raise before any
 // call. The last raises `failure` with the platform's text for a character
 // without a mapping.
 HRESULT RemoteTextFromVariant(const CodePageText& names, const VARIANT* value, const wchar_t* source,

@@ -100,6 +100,12 @@ HRESULT CheckPlatformText(std::wstring_view text, const wchar_t* source, const P
     return RaisePlatformError(failure.code, source, failure.message, ERROR_INVALID_PARAMETER, failure.operation);
 }
 
+HRESULT CheckCommandText(std::wstring_view text, const wchar_t* source, const PlatformFailure& failure) {
+    static constexpr wchar_t kLineBreaking[] = {L'\0', L'\r', L'\n'};
+    if (text.find_first_of(std::wstring_view(kLineBreaking, 3)) == std::wstring_view::npos) return S_OK;
+    return RaisePlatformError(failure.code, source, failure.message, ERROR_INVALID_PARAMETER, failure.operation);
+}
+
 HRESULT RaisePlatformError(HRESULT code, const wchar_t* source, const wchar_t* message, DWORD systemCode,
                            const wchar_t* operationName) {
     return RaiseError(code, source, message + BuildErrorText(systemCode, operationName));

@@ -44,6 +44,10 @@ void ForgetServerReply();
 // short at that character, so it raises `failure` with the platform's code
 // for an invalid parameter instead, before any platform call.
 HRESULT CheckPlatformText(std::wstring_view text, const wchar_t* source, const PlatformFailure& failure);
+// A text that becomes part of a command line to a server (a remote name, the
+// host, the login): besides U+0000, a carriage return or line feed would end
+// the line and let the rest pass as a second command, so it raises the same way.
+HRESULT CheckCommandText(std::wstring_view text, const wchar_t* source, const PlatformFailure& failure);
 
 // Makes one platform call and reads the thread's last error right behind it,
 // before anything else can change it; raises `failure` when the call failed.

@@ -1,5 +1,9 @@
 // Gives CERT_CHAIN_PARA its retrieval time-out field.
 #define CERT_CHAIN_PARA_HAS_EXTRA_FIELDS
+// Winsock first: it must come before <windows.h>, for the address parsing.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
 #include "CertificateCheck.h"
 
 #include "../platform/WinInetAPI.h"
@@ -7,14 +11,17 @@
 #include <bcrypt.h>
 
 #include <cstddef>
+#include <cstring>
 #include <utility>
 
 namespace quorlin {
 
 namespace {
 
-// SECURITY_FLAG_IGNORE_REVOCATION, for the SSL chain policy.
+// SECURITY_FLAG_IGNORE_REVOCATION and SECURITY_FLAG_IGNORE_CERT_CN_INVALID,
+// for the SSL chain policy.
 constexpr DWORD kPolicyIgnoresRevocation = 0x00000080;
+constexpr DWORD kPolicyIgnoresName = 0x00001000;
 
 constexpr size_t kFingerprintSize = 32;
 
@@ -47,6 +54,40 @@ DWORD PolicyErrorCode(LONG error) {
     default:
         return ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
     }
+}
+
+// The bytes of the address `host` is written as (IPv4, or IPv6 with or
+// without brackets, in any of its forms); empty for a host name.
+std::string AddressBytes(const std::wstring& host) {
+    std::wstring text = host;
+    if (text.size() > 2 && text.front() == L'[' && text.back() == L']') text = text.substr(1, text.size() - 2);
+    IN_ADDR v4{};
+    if (InetPtonW(AF_INET, text.c_str(), &v4) == 1) return std::string(reinterpret_cast<const char*>(&v4), sizeof v4);
+    IN6_ADDR v6{};
+    if (InetPtonW(AF_INET6, text.c_str(), &v6) == 1) return std::string(reinterpret_cast<const char*>(&v6), sizeof v6);
+    return std::string();
+}
+
+// Whether one of the certificate's IP address entries is `address`; its DNS
+// entries never name an address.
+bool NamesAddress(PCCERT_CONTEXT certificate, const std::string& address) {
+    const CERT_INFO* info = certificate->pCertInfo;
+    const CERT_EXTENSION* extension =
+        CertFindExtension(szOID_SUBJECT_ALT_NAME2, info->cExtension, info->rgExtension);
+    if (!extension) return false;
+    CERT_ALT_NAME_INFO* names = nullptr;
+    DWORD size = 0;
+    if (!CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, extension->Value.pbData,
+                             extension->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr, &names, &size))
+        return false;
+    bool found = false;
+    for (DWORD i = 0; i < names->cAltEntry && !found; ++i) {
+        const CERT_ALT_NAME_ENTRY& entry = names->rgAltEntry[i];
+        found = entry.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS && entry.IPAddress.cbData == address.size() &&
+                std::memcmp(entry.IPAddress.pbData, address.data(), address.size()) == 0;
+    }
+    LocalFree(names);
+    return found;
 }
 
 }  // namespace
@@ -143,7 +184,12 @@ bool CheckServerCertificate(PCCERT_CONTEXT certificate, const std::wstring& host
         // Revocation was judged from the chain above; some systems' policy
         // would fail an unreachable revocation server despite the flags below.
         sslPolicy.fdwChecks = kPolicyIgnoresRevocation;
-        sslPolicy.pwszServerName = const_cast<WCHAR*>(host.c_str());
+        // An address is matched below, against the address entries alone:
+        // some systems' policy matches it against DNS names (wildcards too)
+        // and ignores the address entries.
+        const std::string address = AddressBytes(host);
+        if (!address.empty()) sslPolicy.fdwChecks |= kPolicyIgnoresName;
+        else sslPolicy.pwszServerName = const_cast<WCHAR*>(host.c_str());
         CERT_CHAIN_POLICY_PARA policyPara{};
         policyPara.cbSize = sizeof(policyPara);
         policyPara.dwFlags = CERT_CHAIN_POLICY_IGNORE_ALL_REV_UNKNOWN_FLAGS;
@@ -156,6 +202,8 @@ bool CheckServerCertificate(PCCERT_CONTEXT certificate, const std::wstring& host
             failure = PolicyErrorCode(policyStatus.dwError);
         else if (chainErrors != 0)
             failure = ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
+        else if (!address.empty() && !NamesAddress(certificate, address))
+            failure = ERROR_INTERNET_SEC_CERT_CN_INVALID;
     }
     CertFreeCertificateChain(chain);
     return failure == 0 ? true : Fail(failure);

@@ -21,7 +21,8 @@ bool CertificateFingerprint(PCCERT_CONTEXT certificate, std::string& bytes);
 
 // With `pinned` empty: the chain (built with the certificates the server
 // sent) must reach a root this account trusts, be whole and in date, and the
-// leaf must be for `host`; revocation is checked where the information can be
+// leaf must be for `host` (a host written as an IP address only by an IP
+// address entry, never by a DNS name); revocation is checked where the information can be
 // reached, an unreachable revocation server being no failure. With `pinned`
 // set (32 bytes): the leaf must have exactly that fingerprint, nothing else
 // is asked. On failure false with the last error 12045 (untrusted root or

@@ -1,6 +1,8 @@
 #include "TlsStream.h"
 
+#include "../platform/Constants.h"
 #include "../platform/WinInetAPI.h"
+#include "../text/Error.h"
 
 #include <schannel.h>
 
@@ -23,6 +25,11 @@ constexpr size_t kLargestRecord = 5 + 16384 + 2048;
 constexpr size_t kRecordsPerSend = 4;
 
 constexpr unsigned char kAlertRecord = 21;
+// Every TLS record starts with a type from change_cipher_spec to
+// application_data and the major version 3.
+constexpr unsigned char kFirstRecordType = 20;
+constexpr unsigned char kLastRecordType = 23;
+constexpr unsigned char kRecordMajorVersion = 3;
 constexpr size_t kRecordHeaderSize = 5;
 
 bool Fail() {
@@ -69,6 +76,13 @@ bool TlsStream::ReadMore(DWORD milliseconds, bool& closed) {
     return true;
 }
 
+bool TlsStream::StartsLikeRecord() const {
+    const size_t waiting = incomingEnd_ - incomingStart_;
+    const unsigned char* start = reinterpret_cast<const unsigned char*>(incoming_.data() + incomingStart_);
+    if (waiting >= 1 && (start[0] < kFirstRecordType || start[0] > kLastRecordType)) return false;
+    return waiting < 2 || start[1] == kRecordMajorVersion;
+}
+
 bool TlsStream::Handshake(DWORD milliseconds) {
     if (haveContext_ || !credentials_ || !credentials_->Get() || !socket_.IsOpen()) return Fail();
     SecBuffer outToken{0, SECBUFFER_TOKEN, nullptr};
@@ -96,6 +110,9 @@ bool TlsStream::ContinueHandshake(DWORD milliseconds) {
             if (!ReadMore(milliseconds, closed)) return false;
             if (closed) return Fail();
         }
+        // A peer that answers in clear text (a plain server, a refusal after
+        // AUTH TLS) would otherwise be waited on until the time limit.
+        if (!StartsLikeRecord()) return Fail();
         SecBuffer inBuffers[2] = {
             {static_cast<unsigned long>(incomingEnd_ - incomingStart_), SECBUFFER_TOKEN,
              incoming_.data() + incomingStart_},
@@ -212,6 +229,7 @@ TlsStream::Decrypted TlsStream::DecryptNext(DWORD milliseconds) {
         }
         established_ = false;
         if (!ContinueHandshake(milliseconds)) {
+            KeepFailureDetail(kRenegotiationRefused);
             SetLastError(ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
             return Decrypted::Failed;
         }
@@ -256,9 +274,10 @@ bool TlsStream::Receive(char* data, size_t size, size_t& received, DWORD millise
         bool closed = false;
         if (!ReadMore(milliseconds, closed)) return false;
         if (closed) {
-            // The connection ended without close_notify: the data ends here too.
-            ended_ = true;
-            return true;
+            // Protected data ends only with the server's close_notify: a
+            // connection that ends (or is reset) without it was cut.
+            SetLastError(ERROR_INTERNET_CONNECTION_ABORTED);
+            return false;
         }
     }
 }

@@ -1,6 +1,7 @@
 // A TLS client stream over a connected socket, on the system's TLS (SSPI).
-// Failures set the thread's last error: 12157 for any TLS failure, and the
-// socket's own codes (12002 time-out, 12030 reset) for the waits beneath.
+// Failures set the thread's last error: 12157 for any TLS failure, 12030 for
+// data that ends without the server's close_notify, and the socket's own
+// codes (12002 time-out, 12030 reset) for the waits beneath.
 #pragma once
 
 #include "../transport/Socket.h"
@@ -29,7 +30,8 @@ public:
     bool Handshake(DWORD milliseconds);
     bool Send(const char* data, size_t size, DWORD milliseconds) override;
     // `received` 0 at the server's close_notify (a close alert record, or the
-    // system's "context expired"), or when the connection closed.
+    // system's "context expired"); a connection that ends without it fails
+    // with 12030.
     bool Receive(char* data, size_t size, size_t& received, DWORD milliseconds) override;
     // Sends close_notify and ends the sending side; false only when sending failed.
     bool Close(DWORD milliseconds);
@@ -45,6 +47,8 @@ private:
     // Runs the handshake from the bytes already received (or read now) until
     // the context is complete.
     bool ContinueHandshake(DWORD milliseconds);
+    // Whether the bytes received so far can begin a TLS record.
+    bool StartsLikeRecord() const;
     bool SendToken(SecBuffer& token, DWORD milliseconds);
     // Appends what the socket has to the undecrypted bytes; `closed` when
     // the peer ended the connection.

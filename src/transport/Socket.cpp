@@ -2,6 +2,7 @@
 
 #include "../platform/WinInetAPI.h"
 
+#include <algorithm>
 #include <climits>
 #include <utility>
 
@@ -63,6 +64,9 @@ WaitResult WaitFor(SOCKET socket, bool forWriting, DWORD milliseconds, int& erro
 }
 
 DWORD CannotConnectCode(int) { return ERROR_INTERNET_CANNOT_CONNECT; }
+
+// How long a sender waits for room before it tries again.
+constexpr ULONGLONG kSendSliceMilliseconds = 200;
 
 // Waits for `socket` until `deadline`; false with the last error set: the
 // time-out's code, or what `codeOf` makes of the socket's error.
@@ -255,12 +259,18 @@ bool Socket::Send(const char* data, size_t size, DWORD milliseconds) {
         SetLastError(ERROR_INTERNET_CONNECTION_ABORTED);
         return false;
     }
+    // Some systems signal room to write only once a third of a large send
+    // buffer is free, which a slow reader may take longer than the limit to
+    // free while it goes on reading: the wait is made in slices with a send
+    // tried after each, and the limit counts from the last bytes taken.
+    ULONGLONG deadline = GetTickCount64() + milliseconds;
     while (size > 0) {
         const int piece = size > static_cast<size_t>(INT_MAX) ? INT_MAX : static_cast<int>(size);
         const int sent = send(socket_, data, piece, 0);
         if (sent != SOCKET_ERROR) {
             data += sent;
             size -= static_cast<size_t>(sent);
+            deadline = GetTickCount64() + milliseconds;
             continue;
         }
         const int error = WSAGetLastError();
@@ -268,7 +278,14 @@ bool Socket::Send(const char* data, size_t size, DWORD milliseconds) {
             SetLastError(ConnectionErrorCode(error));
             return false;
         }
-        if (!AwaitReady(socket_, true, GetTickCount64() + milliseconds, ConnectionErrorCode)) return false;
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) {
+            SetLastError(ERROR_INTERNET_TIMEOUT);
+            return false;
+        }
+        if (!AwaitReady(socket_, true, std::min(deadline, now + kSendSliceMilliseconds), ConnectionErrorCode) &&
+            GetLastError() != ERROR_INTERNET_TIMEOUT)
+            return false;
     }
     return true;
 }

@@ -364,21 +364,22 @@ TEST(FileListingLifetime, EverythingIsReleasedAndTheLibraryCanUnload) {
     FreeLibrary(module);
 }
 
-// LIST lines in listing order, read as the platform's own client reads them (a DOS number it
-// cannot read keeps its value from the line before). No name: skipped; no year: stamps of 0.
-TEST(ListingLines, ReadWithThePlatformClientsRulesAndLimits) {
-    struct Row { const char* line; const char* name; DWORD size, attributes; WORD listed[5]; } const rows[] = {
+// LIST lines in listing order, read in the manner of the platform's own client (a DOS number it
+// cannot read keeps its value from the line before) but with whole names and 64-bit sizes.
+// No name: skipped; no year: stamps of 0.
+TEST(ListingLines, ReadWithThePlatformClientsRulesAndLimitsKeepingWholeNamesAndSizes) {
+    struct Row { const char* line; const char* name; unsigned long long size; DWORD attributes; WORD listed[5]; } const rows[] = {
         {"-rw-r--r--    1 user     group        1234 Mar  5 14:07 file.txt", "file.txt", 1234, 0, {2026, 3, 5, 14, 7}},
         {"drwxr-xr-x    2 user     group        4096 Jan 15  2021 dir", "dir", 0, 0x10, {2021, 1, 15, 12, 0}},
         {"lrwxrwxrwx    1 user     group           2 Feb  1 10:00 up -> ..", "up", 2, 0, {2026, 2, 1, 10, 0}},
-        {"-rw-r--r--    1 user     group           5 Jun 30  2022 my file.txt", "my", 5, 0, {2022, 6, 30, 12, 0}},
-        {"-rw-r--r--    1 user     group  4294967296 Jul  4  2020 huge", "huge", 2147483647, 0, {2020, 7, 4, 12, 0}},
+        {"-rw-r--r--    1 user     group           5 Jun 30  2022 my file.txt", "my file.txt", 5, 0, {2022, 6, 30, 12, 0}},
+        {"-rw-r--r--    1 user     group  5000000000 Jul  4  2020 huge", "huge", 5000000000, 0, {2020, 7, 4, 12, 0}},
         {"-r--r--r--\t1\tu\tg\t7\tfebruary\t29\t2023\tfeb29", "feb29", 7, 0, {2023, 3, 1, 12, 0}},
         {"-rw-r--r--    1 u g 7 Apr 31 2024 apr31", "apr31", 7, 0, {}},
         {"crw-r--r--    1 u g 5 ANF 4 1:2:3 a\rb", "ab", 5, 0, {2026, 1, 4, 1, 2}},
         {"total 48", nullptr, 0, 0, {}},
         {"drwxr-xr-x+   2 u g 4096 Jan 15 2021 acl", nullptr, 0, 0, {}},
-        {"07-13-03  08:55PM       <DIR>          My Documents", "My", 0, 0x10, {2003, 7, 13, 20, 55}},
+        {"07-13-03  08:55PM       <DIR>          My Documents", "My Documents", 0, 0x10, {2003, 7, 13, 20, 55}},
         {"05-09-03  06:02PM             12656686 2003-04-21bgm.rgz", "2003-04-21bgm.rgz", 12656686, 0, {2003, 5, 9, 18, 2}},
         {"01-01-21  12:30AM                 100 midnight", "midnight", 100, 0, {2021, 1, 1, 12, 30}},
         {"01-01-21  12:30PM                 100 noon", "noon", 100, 0, {}},
@@ -395,8 +396,7 @@ TEST(ListingLines, ReadWithThePlatformClientsRulesAndLimits) {
         EXPECT_EQ(row.name != nullptr, quorlin::ParseListingLine(row.line, now, record, state));
         if (!row.name) continue;
         EXPECT_STREQ(row.name, record.cFileName);
-        EXPECT_EQ(row.size, record.nFileSizeLow);
-        EXPECT_EQ(0u, record.nFileSizeHigh);
+        EXPECT_EQ(row.size, (static_cast<unsigned long long>(record.nFileSizeHigh) << 32) | record.nFileSizeLow);
         EXPECT_EQ(row.attributes, record.dwFileAttributes);
         const SYSTEMTIME listed = {row.listed[0], row.listed[1], 0, row.listed[2], row.listed[3], row.listed[4], 0, 0};
         FILETIME expected = {};
@@ -404,6 +404,10 @@ TEST(ListingLines, ReadWithThePlatformClientsRulesAndLimits) {
         for (const FILETIME& stamp : {record.ftLastWriteTime, record.ftCreationTime, record.ftLastAccessTime})
             EXPECT_EQ(0, CompareFileTime(&expected, &stamp));
     }
+    // A listing's last line counts without its line end too.
+    const auto records = quorlin::ParseListingText("total 1\r\n-rw-r--r-- 1 u g 7 Jan 15 2021 last one", now);
+    ASSERT_EQ(1u, records.size());
+    EXPECT_STREQ("last one", records[0].cFileName);
     EXPECT_TRUE(quorlin::ListingLineEndsListing(std::string(4096, 'x') + "\r"));
     EXPECT_FALSE(quorlin::ListingLineEndsListing(std::string(4095, 'x') + "\r"));
 }

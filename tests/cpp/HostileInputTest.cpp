@@ -12,11 +12,14 @@ namespace {
 
 const std::wstring kNul(1, L'\0');
 
-// A text with an embedded NUL, as a variant the caller owns.
+// What would end a command line early: each is refused in any text that reaches a server's command line.
+const std::wstring kLineEnds[] = {kNul, L"\r\n", L"\n", L"\r"};
+
+// A text with an embedded NUL (or `cut`), as a variant the caller owns.
 class NulText {
 public:
-    explicit NulText(const std::wstring& before, const std::wstring& after = L"rest") {
-        const std::wstring text = before + kNul + after;
+    explicit NulText(const std::wstring& before, const std::wstring& after = L"rest", const std::wstring& cut = kNul) {
+        const std::wstring text = before + cut + after;
         VariantInit(&argument_);
         V_VT(&argument_) = VT_BSTR;
         V_BSTR(&argument_) = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
@@ -54,22 +57,28 @@ protected:
     std::wstring home_;
 };
 
+// The part after a line end is written as the second command it would be.
 TEST_F(NulTexts, EveryCommandRaisesItsOwnErrorAndTouchesNothing) {
-    ExpectInvalidParameter(static_cast<HRESULT>(0x80040209), ftp_->DeleteFileW(&NulText(L"a", L".bak")),
-                           L"Error deleting file from the remote server.", L"DeleteFile");
-    EXPECT_TRUE(FileExists(home_ + L"\\a")) << "\"a\" was not deleted";
-    ExpectInvalidParameter(static_cast<HRESULT>(0x80040205), ftp_->CreateDirectoryW(&NulText(L"made")),
-                           L"Error creating directory.", L"CreateDirectory");
-    EXPECT_FALSE(FileExists(home_ + L"\\made"));
-    ExpectInvalidParameter(static_cast<HRESULT>(0x8004020C), ftp_->RemoveDirectoryW(&NulText(L"x")),
-                           L"Error removing directory.", L"RemoveDirectory");
-    TextArgument a(L"a");
-    ExpectInvalidParameter(static_cast<HRESULT>(0x80040206), ftp_->RenameFile(&a, &NulText(L"b")),
-                           L"Error renaming file/directory.", L"RenameFile");
-    EXPECT_TRUE(FileExists(home_ + L"\\a"));
-    EXPECT_FALSE(FileExists(home_ + L"\\b"));
-    ExpectInvalidParameter(static_cast<HRESULT>(0x80040203), ftp_->put_Directory(&NulText(L"/")),
-                           L"Error setting directory.", L"Directory");
+    for (const std::wstring& cut : kLineEnds) {
+        ExpectInvalidParameter(static_cast<HRESULT>(0x80040209), ftp_->DeleteFileW(&NulText(L"x", L"DELE a", cut)),
+                               L"Error deleting file from the remote server.", L"DeleteFile");
+        EXPECT_TRUE(FileExists(home_ + L"\\a")) << "\"a\" was not deleted";
+        ExpectInvalidParameter(static_cast<HRESULT>(0x80040205), ftp_->CreateDirectoryW(&NulText(L"x", L"MKD made", cut)),
+                               L"Error creating directory.", L"CreateDirectory");
+        EXPECT_FALSE(FileExists(home_ + L"\\made"));
+        ExpectInvalidParameter(static_cast<HRESULT>(0x8004020C), ftp_->RemoveDirectoryW(&NulText(L"x", L"rest", cut)),
+                               L"Error removing directory.", L"RemoveDirectory");
+        TextArgument a(L"a");
+        ExpectInvalidParameter(static_cast<HRESULT>(0x80040206), ftp_->RenameFile(&a, &NulText(L"b", L"rest", cut)),
+                               L"Error renaming file/directory.", L"RenameFile");
+        ExpectInvalidParameter(static_cast<HRESULT>(0x80040206), ftp_->RenameFile(&NulText(L"x", L"DELE a", cut), &a),
+                               L"Error renaming file/directory.", L"RenameFile");
+        EXPECT_TRUE(FileExists(home_ + L"\\a"));
+        EXPECT_FALSE(FileExists(home_ + L"\\b"));
+        ExpectInvalidParameter(static_cast<HRESULT>(0x80040203), ftp_->put_Directory(&NulText(L"/", L"MKD made", cut)),
+                               L"Error setting directory.", L"Directory");
+        EXPECT_FALSE(FileExists(home_ + L"\\made"));
+    }
 }
 
 TEST_F(NulTexts, TransfersAndTreesNeitherReadNorWriteATruncatedPath) {
@@ -104,12 +113,15 @@ TEST_F(NulTexts, TransfersAndTreesNeitherReadNorWriteATruncatedPath) {
 TEST(NulSettings, StoredAsGivenButNeverHandedOverCutShort) {
     const std::vector<FtpServer> servers = FtpServers();
     if (servers.empty()) GTEST_SKIP() << "no FTP server";
-    for (int setting = 0; setting < 4; ++setting) {
+    // The host and the login refuse line ends as well: they reach the server's command lines.
+    for (int setting = 0; setting < 16; ++setting) {
+        const std::wstring& cut = kLineEnds[setting / 4];
+        if (setting % 4 == 3 && cut != kNul) continue;
         ComPtr<_FTP> ftp = NewObject<_FTP>(CLSID_FTP);
         TextArgument url(L"127.0.0.1"), user(FtpUser()), password(FtpPassword()), proxy(L"127.0.0.1:1");
-        ftp->put_URL(setting == 0 ? &NulText(L"127.0.0.1", L"other-host") : &url);
-        ftp->put_Username(setting == 1 ? &NulText(FtpUser()) : &user);
-        ftp->put_Password(setting == 2 ? &NulText(FtpPassword()) : &password);
+        ftp->put_URL(setting % 4 == 0 ? &NulText(L"127.0.0.1", L"other-host", cut) : &url);
+        ftp->put_Username(setting % 4 == 1 ? &NulText(FtpUser(), L"DELE a", cut) : &user);
+        ftp->put_Password(setting % 4 == 2 ? &NulText(FtpPassword(), L"DELE a", cut) : &password);
         if (setting == 3) ftp->put_Proxy(&NulText(L"127.0.0.1:1"));
         LONG port = servers[0].port;
         ftp->put_Port(&port);

@@ -266,6 +266,63 @@ TEST_F(Timeouts, TheTlsClientEndsEveryStall) {
     }
 }
 
+// What a server, or someone on the path, sends to pass a cut or an out-of-turn
+// reply off as success fails its member at once, and an old local file stays.
+// An upload is judged by what moves: to a slow reader it succeeds however long
+// its last bytes drain, to one that stops reading it ends within the limit.
+TEST_F(Timeouts, TheTlsClientTakesNothingCutInjectedOrOutOfTurn) {
+    const std::wstring kept = Scratch() + L"\\tls-kept.txt", small = Scratch() + L"\\tls-small", large = kept + L".large";
+    ASSERT_TRUE(WriteBytes(kept, "old") && WriteBytes(small, std::string(96 * 1024, 'u')) &&
+                WriteBytes(large, std::string(8 << 20, 'u')));
+    const struct {
+        int port;
+        LONG security;
+        const wchar_t* user;
+        char member;  // o OpenConnection, g GetFile, f Files, d DeleteFile, p PutFile
+        unsigned long code;
+        const wchar_t* text;
+        ULONGLONG most;  // milliseconds
+    } cases[] = {
+        {StallPort(7), 1, L"any", 'o', 0x80040202, L"OpenConnection error code: 12157 ", 1500},  // replies behind 234
+        {StallPort(2), 2, L"any", 'o', 0x80040202, L"OpenConnection error code: 12157 ", 1500},  // no TLS at all
+        {StallPort(5), 1, L"cut", 'g', 0x80040208, L"GetFile error code: 12030 ", 1500},
+        {StallPort(5), 1, L"cut", 'f', 0x80040204, L"GetDirectoryListing error code: 12030 ", 1500},
+        {StallPort(5), 1, L"early", 'd', 0x80040209, L"150 not yet\r\n550 no such file", 1500},
+        {StallPort(5), 1, L"other", 'f', 0x80040204, L"12045 Message: The data connection's certificate has the", 1500},
+        {StallPort(5), 1, L"slow", 'p', S_OK, L"", 30000},
+        {StallPort(5), 1, L"stuck", 'p', 0x80040207, L"PutFile error code: 12002 ", 3000},
+    };
+    for (const auto& c : cases) {
+        ComPtr<_FTP2> ftp = NewFtp(c.port, c.user, true, 1);
+        ComPtr<_FTP3> secure;
+        ASSERT_EQ(S_OK, ftp.As(&secure));
+        secure->put_Security(c.security);
+        const ULONGLONG started = GetTickCount64();
+        HRESULT hr = ftp->OpenConnection();
+        TextArgument remote(L"file.txt"), local(kept), upload(c.user[1] == L'l' ? small : large);
+        VARIANT_BOOL overwrite = VARIANT_TRUE;
+        ComPtr<_FTPFiles> files;
+        if (c.member != 'o') {
+            ASSERT_EQ(S_OK, hr) << c.user;
+            hr = c.member == 'g'   ? ftp->GetFile(&remote, &local, &overwrite)
+                 : c.member == 'f' ? ftp->Files(&files)
+                 : c.member == 'p' ? ftp->PutFile(&upload, &remote)
+                                   : ftp->DeleteFileW(&remote);
+        }
+        EXPECT_LT(GetTickCount64() - started, c.most) << c.user;
+        EXPECT_EQ(static_cast<HRESULT>(c.code), hr) << c.user;
+        const std::wstring text = FAILED(hr) ? TakeError().description : std::wstring();
+        EXPECT_NE(std::wstring::npos, text.find(c.text)) << text.c_str();
+        EXPECT_EQ("old", ReadBytes(kept).value_or(""));
+        VARIANT directory;  // the replies stay in step: the next command gets its own
+        VariantInit(&directory);
+        if (c.member == 'd' || (c.member == 'p' && SUCCEEDED(hr))) EXPECT_EQ(S_OK, ftp->get_Directory(&directory)) << c.user;
+        VariantClear(&directory);
+        secure->put_Security(0);
+        ftp->CloseConnection();
+    }
+}
+
 TEST_F(Timeouts, CommandsAndListingsThatStall) {
     ComPtr<_FTP2> ftp = NewFtp(StallPort(2));
     ASSERT_EQ(S_OK, ftp->OpenConnection());

@@ -15,9 +15,14 @@
     BASE+5  FTP over TLS (AUTH TLS) that misbehaves after login as its user tells: "silent" never answers
             PASS, "long" answers with a line of a megabyte, "endless" with a multi-line reply without end,
             "garbage" with bytes that are no reply; for anyone, a data connection never opens
+            and, with a data connection it serves: "cut" ends RETR's data (half of 64 KiB) and LIST's (20 of
+            40 lines) without close_notify, then answers 226; "early" answers DELE with 150, then 550;
+            "other" secures data connections with OTHER-CERTIFICATE; "slow" reads STOR at 16 KiB/s;
+            "stuck" never reads STOR's data
     BASE+6  FTP that accepts AUTH TLS and then never answers the handshake
+    BASE+7  FTP whose 234 to AUTH TLS comes with clear-text replies for the protected session behind it
 Everything stalled is held until "drop" or the server's end; it ends by itself after 30 minutes.
-    stall_server.py BASE CERTIFICATE KEY"""
+    stall_server.py BASE CERTIFICATE KEY OTHER-CERTIFICATE OTHER-KEY"""
 import socket
 import socketserver
 import ssl
@@ -128,7 +133,9 @@ class Http(socketserver.BaseRequestHandler):
 
 class SecureFtp(socketserver.BaseRequestHandler):
     context = None
+    other_context = None
     halfway = False
+    injected = b''
 
     def handle(self):
         try:
@@ -140,11 +147,12 @@ class SecureFtp(socketserver.BaseRequestHandler):
         self.request.sendall(b'220 stall server\r\n')
         if not self.request.recv(100).upper().startswith(b'AUTH TLS'):
             return
-        self.request.sendall(b'234 go ahead\r\n')
+        self.request.sendall(b'234 go ahead\r\n' + self.injected)
         if self.halfway:
             return hold()
         tls = self.context.wrap_socket(self.request, server_side=True)
         user = b''
+        serving = (b'cut', b'early', b'other', b'slow', b'stuck')
         for line in tls.makefile('rb'):
             command, _, argument = line.rstrip(b'\r\n').partition(b' ')
             command = command.upper()
@@ -162,6 +170,19 @@ class SecureFtp(socketserver.BaseRequestHandler):
                 tls.sendall(b'\x00\xff\x16 no reply at all\r\n')
             elif command == b'PWD':
                 tls.sendall(b'257 "/"\r\n')
+            elif command == b'DELE' and user == b'early':
+                tls.sendall(b'150 not yet\r\n550 no such file\r\n')
+            elif command == b'PASV' and user in serving:
+                self.passive = socket.socket()
+                self.passive.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+                self.passive.bind(('127.0.0.1', 0))
+                self.passive.listen(1)
+                port = self.passive.getsockname()[1]
+                tls.sendall(b'227 Entering Passive Mode (127,0,0,1,%d,%d)\r\n' % (port // 256, port % 256))
+            elif command in (b'LIST', b'RETR', b'STOR') and user in serving:
+                tls.sendall(b'150 here it comes\r\n')
+                self.serve_data(command, user)
+                tls.sendall(b'226 done\r\n')
             elif command == b'PASV':
                 self.passive = socket.socket()  # takes connections into its backlog, never accepts
                 self.passive.bind(('127.0.0.1', 0))
@@ -177,8 +198,31 @@ class SecureFtp(socketserver.BaseRequestHandler):
                 tls.sendall(b'200 ok\r\n')
 
 
+    def serve_data(self, command, user):
+        raw, _ = self.passive.accept()
+        data = (self.other_context if user == b'other' else self.context).wrap_socket(raw, server_side=True)
+        if command == b'STOR':
+            if user == b'stuck':
+                return hold()
+            while data.recv(1024):
+                time.sleep(1 / 16)
+        elif user == b'cut':
+            lines = [b'-rw-r--r-- 1 1 1 5 Jan 05 10:00 file%02d.txt\r\n' % n for n in range(40)]
+            data.sendall(b''.join(lines[:20]) if command == b'LIST' else b'c' * 32768)
+            data.shutdown(socket.SHUT_RDWR)  # no close_notify
+        elif command == b'RETR':
+            data.sendall(b'd' * 1000)
+        if user != b'cut':
+            data.unwrap()
+        data.close()
+
+
 class HalfwaySecureFtp(SecureFtp):
     halfway = True
+
+
+class InjectingSecureFtp(SecureFtp):
+    injected = b'331 x\r\n230 x\r\n200 x\r\n200 x\r\n257 "/injected"\r\n'
 
 
 class Control(socketserver.StreamRequestHandler):
@@ -214,6 +258,9 @@ if __name__ == '__main__':
         fillers.append(filler)
     SecureFtp.context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
     SecureFtp.context.load_cert_chain(sys.argv[2], sys.argv[3])
-    for offset, handler in ((1, Greetless), (2, Ftp), (3, Http), (4, Control), (5, SecureFtp), (6, HalfwaySecureFtp)):
+    SecureFtp.other_context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    SecureFtp.other_context.load_cert_chain(sys.argv[4], sys.argv[5])
+    for offset, handler in ((1, Greetless), (2, Ftp), (3, Http), (4, Control), (5, SecureFtp), (6, HalfwaySecureFtp),
+                            (7, InjectingSecureFtp)):
         serve(base + offset, handler)
     threading.Event().wait(1800)
