@@ -178,8 +178,9 @@ build() {  # architectures, default both
         log "building $arch"
         stdole=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
         [ "$arch" = i686 ] && stdole=/usr/lib/i386-linux-gnu/wine/i386-windows
+        build_ssh_libraries "$arch"
         cmake -S "$REPO" -B "$(build_dir "$arch")" -DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-$arch.cmake" \
-            -DCMAKE_BUILD_TYPE=Release \
+            -DCMAKE_BUILD_TYPE=Release -DQUORLIN_SSH_DIR="$(ssh_library_dir "$arch")" \
             -DQUORLIN_IDL_INCLUDE="$DEPS/root/usr/include/wine/wine/windows" \
             -DQUORLIN_STDOLE_DIR=$stdole >"$OUT/cmake-$arch.log" 2>&1 \
             || { cat "$OUT/cmake-$arch.log"; return 1; }
@@ -262,7 +263,8 @@ keys_left() {
             'TypeLib\{9F7C9CD1-ED58-45C8-9190-218B634AA491}' 'Interface\{A398B91B-4CD2-4228-8FE2-D73F6493D803}' \
             'Interface\{83B0D1E7-D639-43BD-82E2-5143BCBAB223}' 'Interface\{5B0E8F0C-6A3B-4D2E-9C71-2F4B8D1E6A30}' \
             'Interface\{8C3D2A71-0E94-4B6F-A5D8-71C0E93B4F12}' 'Interface\{13017527-C4AE-447B-8A55-B6405D374B50}' \
-            'Interface\{D087C19B-2D3E-4E9E-A493-78DB7E715063}' 'Interface\{E2A54C37-91D8-4F0B-B6E3-5C07A9D2F148}'; do
+            'Interface\{D087C19B-2D3E-4E9E-A493-78DB7E715063}' 'Interface\{E2A54C37-91D8-4F0B-B6E3-5C07A9D2F148}' \
+            'Interface\{0032DD25-7DCB-459C-A3B2-D668738B7812}'; do
             if wine_run "$OUT/reg.log" "$WINE" reg query "HKCR\\$key" "/reg:$view"; then echo "$key (view $view)"; fi
         done
     done
@@ -519,3 +521,5 @@ stop_servers() {
         rm -f "$pidfile"
     done
 }
+
+source "$REPO/scripts/lib/sshlib.sh"

@@ -75,6 +75,21 @@ run_examples() {  # arch
         QUORLIN_APP_FtpsPort="$FTPS_SELF_SIGNED_PORT" QUORLIN_APP_FtpsFingerprint="$(cat "$TLS/selfsigned.sha256")"
     expect "the FTPS page uploads to a pinned server" has "$log-ftps-pinned.html" '<p class="done">Uploaded report.pdf'
 
+    # The same over SFTP with a key: refused until the host key is pinned, then up.
+    local sftp_port=${SFTP_SERVERS#*:} sftp=(QUORLIN_APP_SftpServer=127.0.0.1 QUORLIN_APP_SftpUser="$FTP_USER"
+        QUORLIN_APP_SftpFolder=examples/uploads QUORLIN_APP_SftpKeyFile="$(winpath "$SSH_KEYS/client/ecdsa_openssh_encrypted")"
+        QUORLIN_APP_SftpKeyPassphrase="$SFTP_KEY_PASSPHRASE" QUORLIN_FORM_SavedFile="$(winpath "$SCRATCH/examples/saved")\\report.pdf")
+    rm -f "$FTP_HOME/examples/uploads/report.pdf"
+    run_page "$arch" "$log-sftp-unpinned.html" "$REPO/examples/upload_over_sftp.asp" "${sftp[@]}" \
+        QUORLIN_APP_SftpPort="${sftp_port%% *}" QUORLIN_APP_SftpHostKey=
+    expect "the SFTP page names the host key to pin" has "$log-sftp-unpinned.html" \
+        "error code: 12045 Message: The server's host key is ecdsa-sha2-nistp256 $(cat "$SSH_KEYS/host/ssh_host_ecdsa_key.sha256")."
+    run_page "$arch" "$log-sftp.html" "$REPO/examples/upload_over_sftp.asp" "${sftp[@]}" \
+        QUORLIN_APP_SftpPort="${sftp_port%% *}" QUORLIN_APP_SftpHostKey="$(cat "$SSH_KEYS/host/ssh_host_ecdsa_key.sha256")"
+    expect "the SFTP page uploads" has "$log-sftp.html" '<p class="done">Uploaded report.pdf over SFTP.</p>'
+    expect "the file went up whole over SFTP" cmp -s "$SCRATCH/examples/saved/report.pdf" \
+        "$FTP_HOME/examples/uploads/report.pdf"
+
     # The folder as a table, names encoded for HTML.
     run_page "$arch" "$log-table.html" "$REPO/examples/folder_table.asp" "${app[@]}" QUORLIN_QUERY_folder=examples/site
     expect "the table lists the page" has "$log-table.html" '<tr><td>index.html</td><td>file</td><td>14</td><td>'

@@ -23,6 +23,9 @@ make_package() {
     cp "$REPO/packaging/register.cmd" "$REPO/packaging/unregister.cmd" "$stage/"
     sed "s/@VERSION@/$version/" "$REPO/packaging/README.txt" >"$stage/README.txt"
     cp "$REPO/LICENSE" "$stage/LICENSE.txt"
+    # The SSH library and its crypto library are built into both DLLs.
+    mkdir -p "$stage/licenses"
+    cp "$(ssh_library_dir x86_64)"/licenses/*.txt "$stage/licenses/"
     cp "$REPO/docs/reference.md" "$REPO/docs/deploying.md" "$stage/docs/"
     # The task-shaped examples; demo.vbs belongs to scripts/demo and its environment.
     cp "$REPO"/examples/*.vbs "$REPO"/examples/*.js "$REPO"/examples/*.asp "$stage/examples/"

@@ -8,6 +8,8 @@
 #include "../platform/Constants.h"
 #include "../session/OwnFtpSession.h"
 #include "../session/WinInetSession.h"
+#include "../ssh/HostKeyFingerprint.h"
+#include "../ssh/SftpSession.h"
 #include "../tls/CertificateCheck.h"
 #include "DirectoryListing.h"
 #include "DirectoryTree.h"
@@ -45,6 +47,14 @@ const PlatformFailure* FtpObject::OutOfMemoryRow(std::wstring_view member) noexc
 }
 
 namespace {
+
+HRESULT TextOut(const std::wstring& text, BSTR* result) {
+    if (!result) return E_POINTER;
+    *result = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    return *result ? S_OK : E_OUTOFMEMORY;
+}
+
+std::wstring TextIn(BSTR text) { return std::wstring(text ? text : L"", text ? SysStringLen(text) : 0); }
 
 // Made once, so that letting go of a session never needs memory.
 std::shared_ptr<FtpSession> NoSession() {
@@ -106,13 +116,24 @@ HRESULT FtpObject::put_Port(LONG* lng_port) {
     if (!lng_port) return E_POINTER;
     if (*lng_port <= 0) return RaiseError(ftp_error::kInvalidPort, source::kFtp, message::kInvalidPort);
     port_ = *lng_port;
+    portSet_ = true;
     return S_OK;
 }
 
 HRESULT FtpObject::get_Port(LONG* result) {
     if (!result) return E_POINTER;
-    *result = port_;
+    *result = EffectivePort();
     return S_OK;
+}
+
+LONG FtpObject::EffectivePort() const {
+    if (portSet_) return port_;
+    return protocol_ == kProtocolSftp ? kDefaultSshPort : kDefaultFtpPort;
+}
+
+CodePageText FtpObject::Names() const {
+    if (sessionProtocol_ == kProtocolSftp && names_.CodePage() == 0) return CodePageText(CP_UTF8);
+    return names_;
 }
 
 HRESULT FtpObject::put_Proxy(VARIANT* str_proxy) {
@@ -160,14 +181,15 @@ HRESULT FtpObject::OpenConnection() {
         if (FAILED(hr)) return hr;
     }
 
-    if (port_ > kHighestPort) return RaiseError(runtime_error::kOverflow, source::kFtp, message::kOverflow);
-    // Over TLS the own client connects by itself; the platform's session is not needed.
+    if (EffectivePort() > kHighestPort) return RaiseError(runtime_error::kOverflow, source::kFtp, message::kOverflow);
+    // Over SSH and over TLS the own clients connect by themselves; the platform's session is not needed.
+    if (protocol_ == kProtocolSftp) return OpenSftpSession();
     if (security_ != kSecurityNone) return OpenOwnSession();
     std::string proxy = proxy_ ? ToAnsi(*proxy_) : std::string();
     // An internet handle left by an earlier failed opening is closed here.
     internet_.Reset(InternetOpenA(kFtpAgent, kOpenTypePreconfig, proxy_ ? proxy.c_str() : nullptr, nullptr, 0));
 
-    const INTERNET_PORT port = static_cast<INTERNET_PORT>(port_);
+    const INTERNET_PORT port = static_cast<INTERNET_PORT>(EffectivePort());
 
     const std::string server = ToAnsi(url_), user = ToAnsi(username_), password = ToAnsi(password_);
     // The call owns the handle it makes until this member takes it: one that
@@ -184,6 +206,7 @@ HRESULT FtpObject::OpenConnection() {
     connection_.Reset(made->Release());
     session_ = std::make_shared<WinInetSession>(connection_.Get());
     connectionOpen_ = true;
+    sessionProtocol_ = kProtocolFtp;
     return AnnounceUtf8();
 }
 
@@ -191,7 +214,7 @@ HRESULT FtpObject::OpenOwnSession() {
     OwnSessionSettings settings;
     settings.host = ToAnsi(url_);
     settings.hostName = url_;
-    settings.port = static_cast<unsigned short>(port_);
+    settings.port = static_cast<unsigned short>(EffectivePort());
     settings.user = ToAnsi(username_);
     settings.password = ToAnsi(password_);
     settings.security = security_;
@@ -203,11 +226,32 @@ HRESULT FtpObject::OpenOwnSession() {
     if (FAILED(hr)) return AfterCall(hr);
     session_ = session;
     connectionOpen_ = true;
+    sessionProtocol_ = kProtocolFtp;
     return AnnounceUtf8();
 }
 
+HRESULT FtpObject::OpenSftpSession() {
+    SftpSettings settings;
+    settings.host = ToAnsi(url_);
+    settings.port = static_cast<unsigned short>(EffectivePort());
+    // The login is sent as UTF-8, as SSH has it.
+    settings.user = ToCodePage(CP_UTF8, username_);
+    settings.password = ToCodePage(CP_UTF8, password_);
+    settings.hostKeys = hostKeys_;
+    settings.privateKeyFile = privateKeyFile_;
+    settings.passphrase = ToCodePage(CP_UTF8, privateKeyPassphrase_);
+    settings.waitSeconds = timeLimit_.Seconds();
+    auto session = std::make_shared<SftpSession>(std::move(settings));
+    HRESULT hr = timeLimit_.CallPlatform(source::kFtp, ftp_failure::kOpenConnection, [session] { return session->Open(); });
+    if (FAILED(hr)) return AfterCall(hr);
+    session_ = session;
+    connectionOpen_ = true;
+    sessionProtocol_ = kProtocolSftp;
+    return S_OK;
+}
+
 HRESULT FtpObject::AnnounceUtf8() {
-    if (names_.CodePage() != CP_UTF8 || !connectionOpen_) return S_OK;
+    if (names_.CodePage() != CP_UTF8 || !connectionOpen_ || sessionProtocol_ == kProtocolSftp) return S_OK;
     const std::shared_ptr<FtpSession> session = session_;
     const HRESULT hr = timeLimit_.CallPlatform(source::kFtp, ftp_failure::kOpenConnection,
                                                [session] { return session->Command(kUtf8OnCommand); });
@@ -268,22 +312,22 @@ HRESULT FtpObject::get_Directory(VARIANT* result) {
     if (!result) return E_POINTER;
     VariantInit(result);
     if (!connectionOpen_) return RaiseError(ftp_error::kNoConnection, source::kFtp, message::kNoConnection);
-    const ReplyTextScope replies(names_.CodePage());
+    const ReplyTextScope replies(Names().CodePage());
     // The text belongs to the call, which may run on after a time-out.
     auto directory = std::make_shared<std::string>();
     const std::shared_ptr<FtpSession> session = session_;
     HRESULT hr = timeLimit_.CallPlatform(source::kFtp, ftp_failure::kRetrieveDirectory,
                                          [=] { return session->CurrentDirectory(*directory); });
     if (FAILED(hr)) return AfterCall(hr);
-    return TextToVariant(names_.DecodeName(*directory), result);
+    return TextToVariant(Names().DecodeName(*directory), result);
 }
 
 HRESULT FtpObject::put_Directory(VARIANT* str_directory) {
     if (!connectionOpen_) return RaiseError(ftp_error::kNoConnection, source::kFtp, message::kNoConnection);
     std::string directory;
-    const HRESULT hr = RemoteTextFromVariant(names_, str_directory, source::kFtp, ftp_failure::kSetDirectory, directory);
+    const HRESULT hr = RemoteTextFromVariant(Names(), str_directory, source::kFtp, ftp_failure::kSetDirectory, directory);
     if (FAILED(hr)) return hr;
-    const ReplyTextScope replies(names_.CodePage());
+    const ReplyTextScope replies(Names().CodePage());
     const std::shared_ptr<FtpSession> session = session_;
     return AfterCall(timeLimit_.CallPlatform(source::kFtp, ftp_failure::kSetDirectory,
                                              [=] { return session->SetDirectory(directory); }));
@@ -293,8 +337,8 @@ HRESULT FtpObject::Files(_FTPFiles** result) {
     if (!result) return E_POINTER;
     *result = nullptr;
     ComPtr<FileCollection> collection;
-    const ReplyTextScope replies(names_.CodePage());
-    HRESULT hr = ListDirectory(timeLimit_, names_, session_, collection);
+    const ReplyTextScope replies(Names().CodePage());
+    HRESULT hr = ListDirectory(timeLimit_, Names(), session_, collection);
     if (FAILED(hr)) return AfterCall(hr);
     *result = collection.Detach();
     return S_OK;
@@ -304,15 +348,15 @@ HRESULT FtpObject::GetDirectoryListing(Directory_Listing_Type* lng_listing_type,
     if (!lng_listing_type || !result) return E_POINTER;
     *result = nullptr;
     ComPtr<FileCollection> collection;
-    const ReplyTextScope replies(names_.CodePage());
-    HRESULT hr = ListDirectory(timeLimit_, names_, session_, collection);
+    const ReplyTextScope replies(Names().CodePage());
+    HRESULT hr = ListDirectory(timeLimit_, Names(), session_, collection);
     if (FAILED(hr)) return AfterCall(hr);
     return collection->Text(*lng_listing_type, result);
 }
 
 HRESULT FtpObject::Command(RemoteCommand command, const VARIANT* path, const VARIANT* secondPath) {
-    const ReplyTextScope replies(names_.CodePage());
-    return AfterCall(RunRemoteCommand(command, timeLimit_, names_, session_, path, secondPath));
+    const ReplyTextScope replies(Names().CodePage());
+    return AfterCall(RunRemoteCommand(command, timeLimit_, Names(), session_, path, secondPath));
 }
 
 HRESULT FtpObject::CreateDirectory(VARIANT* str_directory_name) {
@@ -330,15 +374,15 @@ HRESULT FtpObject::RenameFile(VARIANT* str_old_filename, VARIANT* str_new_filena
 HRESULT FtpObject::DeleteFile(VARIANT* str_remote_path) { return Command(RemoteCommand::DeleteFile, str_remote_path); }
 
 HRESULT FtpObject::PutFile(VARIANT* str_local_path, VARIANT* str_remote_path) {
-    const ReplyTextScope replies(names_.CodePage());
-    return AfterCall(UploadFile(timeLimit_, names_, session_, str_local_path, str_remote_path,
+    const ReplyTextScope replies(Names().CodePage());
+    return AfterCall(UploadFile(timeLimit_, Names(), session_, str_local_path, str_remote_path,
                                 static_cast<DWORD>(transferType_)));
 }
 
 HRESULT FtpObject::GetFile(VARIANT* str_remote_path, VARIANT* str_local_path, VARIANT_BOOL* bool_overwrite) {
     if (!bool_overwrite) return E_POINTER;
-    const ReplyTextScope replies(names_.CodePage());
-    return AfterCall(DownloadFile(timeLimit_, names_, session_, str_remote_path, str_local_path,
+    const ReplyTextScope replies(Names().CodePage());
+    return AfterCall(DownloadFile(timeLimit_, Names(), session_, str_remote_path, str_local_path,
                                   *bool_overwrite, static_cast<DWORD>(transferType_)));
 }
 
@@ -394,19 +438,52 @@ HRESULT FtpObject::put_Security(LONG lng_security) {
     return S_OK;
 }
 
-HRESULT FtpObject::get_CertificateFingerprint(BSTR* result) {
-    if (!result) return E_POINTER;
-    *result = SysAllocStringLen(fingerprintText_.data(), static_cast<UINT>(fingerprintText_.size()));
-    return *result ? S_OK : E_OUTOFMEMORY;
-}
+HRESULT FtpObject::get_CertificateFingerprint(BSTR* result) { return TextOut(fingerprintText_, result); }
 
 HRESULT FtpObject::put_CertificateFingerprint(BSTR str_fingerprint) {
-    const std::wstring text(str_fingerprint ? str_fingerprint : L"", str_fingerprint ? SysStringLen(str_fingerprint) : 0);
+    const std::wstring text = TextIn(str_fingerprint);
     std::string pinned;
     if (!text.empty() && !ParseFingerprint(text, pinned))
         return RaiseError(runtime_error::kInvalidProcedureCall, source::kFtp, message::kInvalidProcedureCall);
     fingerprintText_ = text;
     pinned_ = std::move(pinned);
+    return S_OK;
+}
+
+HRESULT FtpObject::get_Protocol(LONG* result) {
+    if (!result) return E_POINTER;
+    *result = protocol_;
+    return S_OK;
+}
+
+HRESULT FtpObject::put_Protocol(LONG lng_protocol) {
+    if (lng_protocol != kProtocolFtp && lng_protocol != kProtocolSftp)
+        return RaiseError(runtime_error::kInvalidProcedureCall, source::kFtp, message::kInvalidProcedureCall);
+    protocol_ = lng_protocol;
+    return S_OK;
+}
+
+HRESULT FtpObject::get_HostKeyFingerprint(BSTR* result) { return TextOut(hostKeyText_, result); }
+
+HRESULT FtpObject::put_HostKeyFingerprint(BSTR str_fingerprint) {
+    const std::wstring text = TextIn(str_fingerprint);
+    std::vector<std::string> keys;
+    if (!ParseHostKeyFingerprints(text, keys))
+        return RaiseError(runtime_error::kInvalidProcedureCall, source::kFtp, message::kInvalidProcedureCall);
+    hostKeyText_ = text;
+    hostKeys_ = std::move(keys);
+    return S_OK;
+}
+
+HRESULT FtpObject::get_PrivateKeyFile(BSTR* result) { return TextOut(privateKeyFile_, result); }
+HRESULT FtpObject::put_PrivateKeyFile(BSTR str_path) {
+    privateKeyFile_ = TextIn(str_path);
+    return S_OK;
+}
+
+HRESULT FtpObject::get_PrivateKeyPassphrase(BSTR* result) { return TextOut(privateKeyPassphrase_, result); }
+HRESULT FtpObject::put_PrivateKeyPassphrase(BSTR str_passphrase) {
+    privateKeyPassphrase_ = TextIn(str_passphrase);
     return S_OK;
 }
 

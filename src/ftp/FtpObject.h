@@ -6,6 +6,7 @@
 #include "../text/CodePageText.h"
 #include "../com/DispatchObject.h"
 #include "../com/Interfaces.h"
+#include "../platform/Constants.h"
 #include "../work/TimeLimit.h"
 #include "DirectoryTree.h"
 #include "../session/FtpSession.h"
@@ -13,10 +14,11 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quorlin {
 
-class FtpObject : public DispatchObject<_FTP3, _FTP2, _FTP> {
+class FtpObject : public DispatchObject<_FTP4, _FTP3, _FTP2, _FTP> {
 public:
     FtpObject();
     ~FtpObject() override;
@@ -64,6 +66,14 @@ public:
     HRESULT STDMETHODCALLTYPE put_Security(LONG lng_security) override;
     HRESULT STDMETHODCALLTYPE get_CertificateFingerprint(BSTR* result) override;
     HRESULT STDMETHODCALLTYPE put_CertificateFingerprint(BSTR str_fingerprint) override;
+    HRESULT STDMETHODCALLTYPE get_Protocol(LONG* result) override;
+    HRESULT STDMETHODCALLTYPE put_Protocol(LONG lng_protocol) override;
+    HRESULT STDMETHODCALLTYPE get_HostKeyFingerprint(BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE put_HostKeyFingerprint(BSTR str_fingerprint) override;
+    HRESULT STDMETHODCALLTYPE get_PrivateKeyFile(BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE put_PrivateKeyFile(BSTR str_path) override;
+    HRESULT STDMETHODCALLTYPE get_PrivateKeyPassphrase(BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE put_PrivateKeyPassphrase(BSTR str_passphrase) override;
 
 private:
     HRESULT StoreText(const VARIANT* value, std::wstring& field);
@@ -76,6 +86,13 @@ private:
     HRESULT AnnounceUtf8();
     // Opens the session through the component's own client, over TLS.
     HRESULT OpenOwnSession();
+    // Opens an SFTP session over SSH.
+    HRESULT OpenSftpSession();
+    // The port to connect to: the one the script set, or the protocol's own.
+    LONG EffectivePort() const;
+    // The code page of remote names on the open session: over SFTP, where
+    // names are UTF-8, code page 0 means UTF-8.
+    CodePageText Names() const;
     HRESULT Command(RemoteCommand command, const VARIANT* path, const VARIANT* secondPath = nullptr);
 
     ComPtr<IDispatch> pageResponse_;
@@ -84,6 +101,7 @@ private:
     std::wstring username_;
     std::wstring password_;
     LONG port_ = 0;
+    bool portSet_ = false;  // the script chose the port
     std::optional<std::wstring> proxy_;
     DWORD connectionFlags_ = 0;
     LONG transferType_ = 0;
@@ -96,6 +114,12 @@ private:
     LONG security_ = 0;
     std::wstring fingerprintText_;
     std::string pinned_;  // the fingerprint's bytes
+    LONG protocol_ = kProtocolFtp;
+    LONG sessionProtocol_ = kProtocolFtp;  // the open session's
+    std::wstring hostKeyText_;
+    std::vector<std::string> hostKeys_;  // the pinned host keys' SHA-256 digests
+    std::wstring privateKeyFile_;
+    std::wstring privateKeyPassphrase_;
     TreeWalk treeWalk_;
     TimeLimit timeLimit_;
     CodePageText names_;  // the code page of remote names

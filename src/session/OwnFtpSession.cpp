@@ -4,6 +4,7 @@
 #include "../ftpclient/ListingParser.h"
 #include "../platform/Constants.h"
 #include "../tls/CertificateCheck.h"
+#include "RecordedListing.h"
 
 #include <algorithm>
 #include <vector>
@@ -51,24 +52,6 @@ private:
     std::unique_ptr<DataChannel> data_;
     unsigned long long sent_ = 0;
     DWORD failure_ = ERROR_SUCCESS;  // the data's failure; the transfer is then abandoned
-};
-
-class OwnListing : public RemoteListing {
-public:
-    OwnListing(std::vector<WIN32_FIND_DATAA> records) : records_(std::move(records)) {}
-    bool Next(WIN32_FIND_DATAA& record) override {
-        if (next_ >= records_.size()) {
-            SetLastError(kNoMoreEntries);
-            return false;
-        }
-        record = records_[next_++];
-        return true;
-    }
-    bool Close() override { return true; }
-
-private:
-    std::vector<WIN32_FIND_DATAA> records_;
-    size_t next_ = 1;  // the first went with the listing's start
 };
 
 }  // namespace
@@ -323,13 +306,7 @@ std::unique_ptr<RemoteListing> OwnFtpSession::List(WIN32_FIND_DATAA& first) {
     SYSTEMTIME now;
     GetLocalTime(&now);
     std::vector<WIN32_FIND_DATAA> records = ParseListingText(text, now);
-    if (records.empty()) {
-        SetLastError(kNoMoreEntries);
-        return nullptr;
-    }
-    first = records.front();
-    SetLastError(ERROR_SUCCESS);
-    return std::make_unique<OwnListing>(std::move(records));
+    return RecordedListing::Start(std::move(records), first);
 }
 
 bool OwnFtpSession::Close() {

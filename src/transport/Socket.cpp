@@ -314,6 +314,27 @@ bool Socket::Receive(char* data, size_t size, size_t& received, DWORD millisecon
     }
 }
 
+bool Socket::Await(bool forReading, bool forWriting, DWORD milliseconds) {
+    fd_set readable, writable;
+    FD_ZERO(&readable);
+    FD_ZERO(&writable);
+    if (forReading || !forWriting) FD_SET(socket_, &readable);
+    if (forWriting) FD_SET(socket_, &writable);
+    timeval limit{};
+    limit.tv_sec = static_cast<long>(milliseconds / 1000);
+    limit.tv_usec = static_cast<long>((milliseconds % 1000) * 1000);
+    const int count = select(0, &readable, &writable, nullptr, &limit);
+    if (count == SOCKET_ERROR) {
+        SetLastError(ConnectionErrorCode(WSAGetLastError()));
+        return false;
+    }
+    if (count == 0) {
+        SetLastError(ERROR_INTERNET_TIMEOUT);
+        return false;
+    }
+    return true;
+}
+
 bool Socket::LocalAddress(sockaddr_storage& address) const {
     address = {};
     int length = sizeof(address);

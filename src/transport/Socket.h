@@ -37,6 +37,12 @@ public:
     bool Send(const char* data, size_t size, DWORD milliseconds) override;
     bool Receive(char* data, size_t size, size_t& received, DWORD milliseconds) override;
 
+    // Waits until the socket can be read or written, as asked (reading when
+    // neither is), for at most `milliseconds`; 12002 when the time ran out.
+    bool Await(bool forReading, bool forWriting, DWORD milliseconds);
+    // For a library that moves the bytes itself.
+    SOCKET Handle() const { return socket_; }
+
     bool LocalAddress(sockaddr_storage& address) const;
     bool PeerAddress(sockaddr_storage& address) const;
     // Ends the sending side: the peer reads the end of the data.

@@ -180,6 +180,31 @@ TEST_F(Cycles, FailingDownloadsAndListings) {
     });
 }
 
+// SFTP sessions, each with an upload: the SSH library's session, channel and
+// keys go with each, and nothing of the crypto library stays behind.
+TEST_F(Cycles, SftpSessionsWithATransferEach) {
+    const std::wstring servers = EnvText("QUORLIN_SFTP_SERVERS");
+    if (servers.empty()) GTEST_SKIP() << "no SFTP server";
+    const std::wstring local = Scratch() + L"\\cycle-sftp.txt";
+    ASSERT_TRUE(WriteBytes(local, std::string(4096, 's')));
+    ExpectNoLeak("SFTP sessions with an upload", 5, 60, [&] {
+        ComPtr<_FTP4> ftp = NewObject<_FTP4>(CLSID_FTP);
+        TextArgument url(L"127.0.0.1"), user(FtpUser()), password(FtpPassword()), source(local), target(L"cycle-sftp.txt");
+        LONG port = std::stoi(servers.substr(servers.find(L':') + 1));
+        ftp->put_URL(&url);
+        ftp->put_Username(&user);
+        ftp->put_Password(&password);
+        ftp->put_Port(&port);
+        ftp->put_Protocol(1);
+        BSTR pins = SysAllocString(EnvText("QUORLIN_SFTP_OPENSSH_FINGERPRINTS").c_str());
+        ftp->put_HostKeyFingerprint(pins);
+        SysFreeString(pins);
+        ASSERT_EQ(S_OK, ftp->OpenConnection());
+        EXPECT_EQ(S_OK, ftp->PutFile(&source, &target));
+        EXPECT_EQ(S_OK, ftp->CloseConnection());
+    });
+}
+
 TEST_F(Cycles, PagesOfWhichHalfFail) {
     const std::wstring good = L"127.0.0.1:" + EnvText("QUORLIN_HTTP_PORT") + L"/cycle-page.html";
     const std::wstring bad = L"127.0.0.1:" + EnvText("QUORLIN_STAND_IN_PORT") + L"/drop";

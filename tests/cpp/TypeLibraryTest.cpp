@@ -123,9 +123,9 @@ TEST(TypeLibrary, HoldsTheElevenTypesInOrderAndTheSecondInterfacesBehind) {
     ASSERT_TRUE(library);
     const wchar_t* expected[] = {L"_FTP", L"FTP", L"_HTTP", L"HTTP", L"_FTPFile", L"FTPFile",
                                  L"_FTPFiles", L"FTPFiles", L"Directory_Listing_Type", L"Ftp_Transfer_Type",
-                                 L"enum_FileType", L"_FTP2", L"_HTTP2", L"_FTP3"};
-    ASSERT_EQ(14u, library->GetTypeInfoCount());
-    for (UINT i = 0; i < 14; ++i) {
+                                 L"enum_FileType", L"_FTP2", L"_HTTP2", L"_FTP3", L"_FTP4"};
+    ASSERT_EQ(15u, library->GetTypeInfoCount());
+    for (UINT i = 0; i < 15; ++i) {
         BSTR name = nullptr, help = nullptr;
         ASSERT_EQ(S_OK, library->GetDocumentation(i, &name, &help, nullptr, nullptr));
         EXPECT_EQ(std::wstring(expected[i]), name);
@@ -151,7 +151,7 @@ TEST(TypeLibrary, ClassesAreCreatableWithTheirNewestInterfaceAsDefault) {
     ComPtr<ITypeLib> library = LoadLibraryFromDll();
     ASSERT_TRUE(library);
     const std::pair<UINT, std::vector<const wchar_t*>> classes[] = {
-        {1, {L"_FTP3", L"_FTP2", L"_FTP"}}, {3, {L"_HTTP2", L"_HTTP"}}, {5, {L"_FTPFile"}}, {7, {L"_FTPFiles"}}};
+        {1, {L"_FTP4", L"_FTP3", L"_FTP2", L"_FTP"}}, {3, {L"_HTTP2", L"_HTTP"}}, {5, {L"_FTPFile"}}, {7, {L"_FTPFiles"}}};
     for (const auto& [index, interfaces] : classes) {
         ComPtr<ITypeInfo> info;
         ASSERT_EQ(S_OK, library->GetTypeInfo(index, &info));
@@ -300,6 +300,16 @@ TEST(TypeLibrary, LaterInterfacesExtendTheEarlier) {
         {L"CertificateFingerprint", G, 0x68030013, L"", L"text"},
         {L"CertificateFingerprint", P, 0x68030013, L"str_fingerprint:text=", L""},
     }, IID__FTP2, 7 + 29 + 4);
+    ExpectInterface(library.Get(), 14, L"_FTP4", {
+        {L"Protocol", G, 0x68030014, L"", L"long"},
+        {L"Protocol", P, 0x68030014, L"lng_protocol:long=", L""},
+        {L"HostKeyFingerprint", G, 0x68030015, L"", L"text"},
+        {L"HostKeyFingerprint", P, 0x68030015, L"str_fingerprint:text=", L""},
+        {L"PrivateKeyFile", G, 0x68030016, L"", L"text"},
+        {L"PrivateKeyFile", P, 0x68030016, L"str_path:text=", L""},
+        {L"PrivateKeyPassphrase", G, 0x68030017, L"", L"text"},
+        {L"PrivateKeyPassphrase", P, 0x68030017, L"str_passphrase:text=", L""},
+    }, IID__FTP3, 7 + 29 + 4 + 4);
 }
 
 }  // namespace

@@ -40,6 +40,12 @@ ftp.Port = CLng(environment.Item("QUORLIN_FTP_PORT"))
 ftp.Username = environment.Item("QUORLIN_FTP_USER")
 ftp.Password = environment.Item("QUORLIN_FTP_PASSWORD")
 If environment.Item("QUORLIN_FTP_SECURITY") <> "" Then ftp.Security = CLng(environment.Item("QUORLIN_FTP_SECURITY"))
+If environment.Item("QUORLIN_FTP_PROTOCOL") <> "" Then ftp.Protocol = CLng(environment.Item("QUORLIN_FTP_PROTOCOL"))
+ftp.HostKeyFingerprint = environment.Item("QUORLIN_SFTP_HOST_KEYS")
+' A server's refusal: FTP's reply code, or over SFTP the status text alone.
+Dim refused
+refused = "550"
+If ftp.Protocol = 1 Then refused = ""
 ftp.Passive = True
 
 On Error Resume Next
@@ -62,7 +68,7 @@ ftp.Directory = workspace
 CheckNoError "Directory put relative"
 Check ftp.Directory = Replace(login & "/" & workspace, "//", "/"), "server's form " & ftp.Directory
 ftp.Directory = "missing folder"
-CheckError -2147220989, "Error setting directory.550", "missing directory"
+CheckError -2147220989, "Error setting directory." & refused, "missing directory"
 
 ' Arguments that are not texts: Null is refused before any call, numbers are converted.
 ftp.CreateDirectory Null
@@ -72,7 +78,7 @@ ftp.CreateDirectory 123
 CheckNoError "numeric name"
 Check fso.FolderExists(remoteFolder & "\123"), "folder 123 made"
 ftp.CreateDirectory 123
-CheckError -2147220987, "Error creating directory.550", "exists already"
+CheckError -2147220987, "Error creating directory." & refused, "exists already"
 
 ' Transfers, ASCII by default: each server stores CRLF in its own way.
 Dim lines, localFile, backFile
@@ -101,7 +107,7 @@ WriteAll backFile, "kept"
 Dim overwrite
 overwrite = True
 ftp.GetFile "missing.bin", backFile, overwrite
-CheckError -2147220984, "Error getting file from the remote server.550", "missing remote"
+CheckError -2147220984, "Error getting file from the remote server." & refused, "missing remote"
 Check ReadAll(backFile) = "kept", "a failed download keeps the file"
 ftp.GetFile "up.bin", backFile, overwrite
 CheckNoError "GetFile overwrite"
@@ -115,13 +121,13 @@ ftp.RenameFile "up.txt", "123/moved.txt"
 CheckNoError "RenameFile into a folder"
 Check fso.FileExists(remoteFolder & "\123\moved.txt"), "moved"
 ftp.RenameFile "up.txt", "again.txt"
-CheckError -2147220986, "Error renaming file/directory.550", "rename missing"
+CheckError -2147220986, "Error renaming file/directory." & refused, "rename missing"
 ftp.RemoveDirectory "123"
-CheckError -2147220980, "Error removing directory.550", "remove non-empty"
+CheckError -2147220980, "Error removing directory." & refused, "remove non-empty"
 ftp.DeleteFile "123/moved.txt"
 CheckNoError "DeleteFile"
 ftp.DeleteFile "123/moved.txt"
-CheckError -2147220983, "Error deleting file from the remote server.550", "delete missing"
+CheckError -2147220983, "Error deleting file from the remote server." & refused, "delete missing"
 ftp.RemoveDirectory "123"
 CheckNoError "RemoveDirectory"
 Check Not fso.FolderExists(remoteFolder & "\123"), "removed"

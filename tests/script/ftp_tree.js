@@ -21,6 +21,8 @@ ftp.Port = parseInt(env("QUORLIN_FTP_PORT"), 10);
 ftp.Username = env("QUORLIN_FTP_USER");
 ftp.Password = env("QUORLIN_FTP_PASSWORD");
 if (env("QUORLIN_FTP_SECURITY")) ftp.Security = parseInt(env("QUORLIN_FTP_SECURITY"), 10);
+if (env("QUORLIN_FTP_PROTOCOL")) ftp.Protocol = parseInt(env("QUORLIN_FTP_PROTOCOL"), 10);
+ftp.HostKeyFingerprint = env("QUORLIN_SFTP_HOST_KEYS");
 ftp.TransferType = 2;
 ftp.OpenConnection();
 ftp.CreateDirectory(workspace);

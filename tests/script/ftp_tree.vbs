@@ -33,6 +33,8 @@ ftp.Port = CLng(environment.Item("QUORLIN_FTP_PORT"))
 ftp.Username = environment.Item("QUORLIN_FTP_USER")
 ftp.Password = environment.Item("QUORLIN_FTP_PASSWORD")
 If environment.Item("QUORLIN_FTP_SECURITY") <> "" Then ftp.Security = CLng(environment.Item("QUORLIN_FTP_SECURITY"))
+If environment.Item("QUORLIN_FTP_PROTOCOL") <> "" Then ftp.Protocol = CLng(environment.Item("QUORLIN_FTP_PROTOCOL"))
+ftp.HostKeyFingerprint = environment.Item("QUORLIN_SFTP_HOST_KEYS")
 ftp.Passive = True
 ftp.TransferType = 2
 ftp.OpenConnection

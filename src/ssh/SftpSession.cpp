@@ -1,0 +1,597 @@
+#include "SftpSession.h"
+
+#include "../platform/Constants.h"
+#include "../session/RecordedListing.h"
+#include "../text/Error.h"
+#include "HostKeyFingerprint.h"
+#include "PrivateKey.h"
+#include "SshLibrary.h"
+
+#include <libssh2.h>
+#include <libssh2_sftp.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+namespace quorlin {
+namespace {
+
+// Only what OpenSSH still offers by default, strongest first: no SHA-1
+// signatures or MACs, no CBC ciphers, no small Diffie-Hellman groups. The
+// two pseudo-methods ask for extension negotiation and the strict key
+// exchange that closes the prefix-truncation attack.
+constexpr const char* kKeyExchanges =
+    "ecdh-sha2-nistp256,ecdh-sha2-nistp384,ecdh-sha2-nistp521,diffie-hellman-group-exchange-sha256,"
+    "diffie-hellman-group16-sha512,diffie-hellman-group18-sha512,diffie-hellman-group14-sha256,ext-info-c,"
+    "kex-strict-c-v00@openssh.com";
+constexpr const char* kHostKeys =
+    "ecdsa-sha2-nistp256,ecdsa-sha2-nistp384,ecdsa-sha2-nistp521,rsa-sha2-512,rsa-sha2-256";
+constexpr const char* kCiphers = "chacha20-poly1305@openssh.com,aes256-ctr,aes192-ctr,aes128-ctr";
+constexpr const char* kMacs =
+    "hmac-sha2-256-etm@openssh.com,hmac-sha2-512-etm@openssh.com,hmac-sha2-256,hmac-sha2-512";
+
+constexpr long kFolderMode = 0755;
+constexpr long kFileMode = 0644;
+// Read and written per call of the library: it pipelines requests up to this.
+constexpr size_t kPathBytes = 4096;
+// How long the goodbye may take: the session ends whatever the server does.
+constexpr DWORD kGoodbyeMilliseconds = 2000;
+// A listed time older than this, or in the future, shows its year and noon,
+// as FTP servers list it.
+constexpr long long kRecentSeconds = 180LL * 24 * 60 * 60;
+
+const char* StatusText(unsigned long status) {
+    static const char* const kTexts[] = {"Success", "End of file", "No such file", "Permission denied", "Failure",
+                                         "Bad message", "No connection", "Connection lost", "Operation unsupported"};
+    return status < sizeof kTexts / sizeof kTexts[0] ? kTexts[status] : "Failure";
+}
+
+FILETIME UnixToFileTime(long long seconds) {
+    const unsigned long long ticks = static_cast<unsigned long long>(seconds + 11644473600LL) * 10000000ULL;
+    return FILETIME{static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
+}
+
+// The time as an FTP listing of a server in UTC reads: minutes for a recent
+// one, with the local year; the year and noon for an older one.
+FILETIME ListedTime(unsigned long long modified) {
+    const long long now = static_cast<long long>(std::time(nullptr));
+    const long long stamp = static_cast<long long>(modified);
+    SYSTEMTIME parts{};
+    FILETIME exact = UnixToFileTime(stamp);
+    FileTimeToSystemTime(&exact, &parts);
+    parts.wSecond = 0;
+    parts.wMilliseconds = 0;
+    if (stamp <= now && now - stamp <= kRecentSeconds) {
+        SYSTEMTIME local{};
+        GetLocalTime(&local);
+        parts.wYear = local.wYear;
+    } else {
+        parts.wHour = 12;
+        parts.wMinute = 0;
+    }
+    FILETIME listed{};
+    if (!SystemTimeToFileTime(&parts, &listed)) return FILETIME{};
+    return listed;
+}
+
+bool IsFolder(const LIBSSH2_SFTP_ATTRIBUTES& attributes) {
+    return (attributes.flags & LIBSSH2_SFTP_ATTR_PERMISSIONS) && LIBSSH2_SFTP_S_ISDIR(attributes.permissions);
+}
+
+class SftpRemoteFile : public RemoteFile {
+public:
+    SftpRemoteFile(std::shared_ptr<SftpSession> session, LIBSSH2_SFTP_HANDLE* handle, bool ascii)
+        : session_(std::move(session)), handle_(handle), ascii_(ascii) {}
+    ~SftpRemoteFile() override {
+        if (handle_) Close();
+    }
+
+    // ASCII type reads the file's LF as CR LF, as an FTP server on Unix sends it.
+    bool Read(char* data, DWORD size, DWORD& read) override {
+        read = 0;
+        const DWORD want = ascii_ ? std::max<DWORD>(size / 2, 1) : size;
+        char* target = ascii_ ? Buffer(want) : data;
+        int error = 0;
+        ssize_t got = 0;
+        error = session_->Await([&] {
+            got = libssh2_sftp_read(handle_, target, want);
+            return got < 0 ? static_cast<int>(got) : 0;
+        });
+        if (error != 0) return Failed(error);
+        if (!ascii_) {
+            read = static_cast<DWORD>(got);
+            return true;
+        }
+        for (ssize_t i = 0; i < got; ++i) {
+            if (target[i] == '\n' && !lastWasCarriageReturn_) data[read++] = '\r';
+            data[read++] = target[i];
+            lastWasCarriageReturn_ = target[i] == '\r';
+        }
+        return true;
+    }
+
+    // ASCII type stores CR LF as LF, as an FTP server on Unix stores it.
+    bool Write(const char* data, DWORD size) override {
+        if (!ascii_) return Send(data, size);
+        std::string converted;
+        converted.reserve(size + 1);
+        for (DWORD i = 0; i < size; ++i) {
+            if (heldCarriageReturn_) {
+                heldCarriageReturn_ = false;
+                if (data[i] != '\n') converted.push_back('\r');
+            }
+            if (data[i] == '\r') heldCarriageReturn_ = true;
+            else converted.push_back(data[i]);
+        }
+        return Send(converted.data(), converted.size());
+    }
+
+    // Complete only when the server confirms the handle's close.
+    bool Close() override {
+        if (!handle_) return false;
+        const bool complete = failed_ == 0 && (!heldCarriageReturn_ || Send("\r", 1));
+        heldCarriageReturn_ = false;
+        LIBSSH2_SFTP_HANDLE* handle = handle_;
+        handle_ = nullptr;
+        // A lost connection has nobody to confirm anything: the handle goes with the session.
+        if (session_->Lost()) {
+            SetLastError(lastError_);
+            return false;
+        }
+        const int closed = session_->Await([&] { return libssh2_sftp_close_handle(handle); });
+        if (!complete) {
+            SetLastError(lastError_);
+            return false;
+        }
+        return closed == 0 ? true : Failed(closed);
+    }
+
+private:
+    bool Send(const char* data, size_t size) {
+        while (size > 0) {
+            ssize_t sent = 0;
+            const int error = session_->Await([&] {
+                sent = libssh2_sftp_write(handle_, data, size);
+                return sent < 0 ? static_cast<int>(sent) : 0;
+            });
+            if (error != 0) return Failed(error);
+            data += sent;
+            size -= static_cast<size_t>(sent);
+        }
+        return true;
+    }
+    bool Failed(int error) {
+        failed_ = error;
+        session_->Fail(error);
+        lastError_ = GetLastError();
+        return false;
+    }
+    char* Buffer(DWORD size) {
+        if (raw_.size() < size) raw_.resize(size);
+        return raw_.data();
+    }
+
+    std::shared_ptr<SftpSession> session_;
+    LIBSSH2_SFTP_HANDLE* handle_;
+    bool ascii_;
+    bool lastWasCarriageReturn_ = false;
+    bool heldCarriageReturn_ = false;
+    int failed_ = 0;
+    DWORD lastError_ = ERROR_SUCCESS;
+    std::string raw_;
+};
+
+void AnswerPrompts(const char*, int, const char*, int, int prompts, const LIBSSH2_USERAUTH_KBDINT_PROMPT*,
+                   LIBSSH2_USERAUTH_KBDINT_RESPONSE* responses, void** abstract) {
+    const SftpSession* session = static_cast<const SftpSession*>(*abstract);
+    for (int i = 0; i < prompts; ++i) {
+        const std::string& password = session->Password();
+        // The library frees each answer with the C runtime's free.
+        char* answer = static_cast<char*>(std::malloc(password.size() + 1));
+        if (!answer) return;
+        std::memcpy(answer, password.c_str(), password.size() + 1);
+        responses[i].text = answer;
+        responses[i].length = static_cast<unsigned int>(password.size());
+    }
+}
+
+}  // namespace
+
+SftpSession::SftpSession(SftpSettings settings)
+    : settings_(std::move(settings)), waitSeconds_(settings_.waitSeconds) {}
+
+SftpSession::~SftpSession() {
+    if (sftp_) libssh2_sftp_shutdown(sftp_);
+    if (session_) libssh2_session_free(session_);
+}
+
+int SftpSession::LastErrno() const { return session_ ? libssh2_session_last_errno(session_) : LIBSSH2_ERROR_SOCKET_NONE; }
+
+int SftpSession::Await(const std::function<int()>& call) {
+    const LONG seconds = waitSeconds_.load();
+    const DWORD wait = seconds > 0 ? static_cast<DWORD>(seconds) * 1000 : kDefaultWaitMilliseconds;
+    const ULONGLONG deadline = GetTickCount64() + wait;
+    for (;;) {
+        const int result = call();
+        if (result != LIBSSH2_ERROR_EAGAIN) return result;
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) return LIBSSH2_ERROR_TIMEOUT;
+        const int directions = libssh2_session_block_directions(session_);
+        const bool writing = (directions & LIBSSH2_SESSION_BLOCK_OUTBOUND) != 0;
+        const bool reading = (directions & LIBSSH2_SESSION_BLOCK_INBOUND) != 0 || !writing;
+        if (!socket_.Await(reading, writing, static_cast<DWORD>(deadline - now))) {
+            if (GetLastError() == ERROR_INTERNET_TIMEOUT) return LIBSSH2_ERROR_TIMEOUT;
+            return LIBSSH2_ERROR_SOCKET_RECV;
+        }
+    }
+}
+
+bool SftpSession::StatusFailure(unsigned long status) {
+    KeepServerReply(std::to_string(status) + " " + StatusText(status));
+    SetLastError(kExtendedError);
+    return false;
+}
+
+bool SftpSession::Fail(int error) {
+    DWORD code = ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
+    switch (error) {
+    case LIBSSH2_ERROR_SFTP_PROTOCOL:
+        return StatusFailure(libssh2_sftp_last_error(sftp_));
+    case LIBSSH2_ERROR_TIMEOUT:
+        code = ERROR_INTERNET_TIMEOUT;
+        break;
+    case LIBSSH2_ERROR_SOCKET_DISCONNECT:
+    case LIBSSH2_ERROR_SOCKET_RECV:
+    case LIBSSH2_ERROR_SOCKET_SEND:
+    case LIBSSH2_ERROR_SOCKET_NONE:
+    case LIBSSH2_ERROR_CHANNEL_CLOSED:
+    case LIBSSH2_ERROR_CHANNEL_EOF_SENT:
+    case LIBSSH2_ERROR_CHANNEL_FAILURE:
+        code = ERROR_INTERNET_CONNECTION_ABORTED;
+        break;
+    case LIBSSH2_ERROR_AUTHENTICATION_FAILED:
+    case LIBSSH2_ERROR_PUBLICKEY_UNVERIFIED:
+        SetLastError(ERROR_INTERNET_LOGIN_FAILURE);
+        return false;
+    case LIBSSH2_ERROR_ALLOC:
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    default: {
+        // A broken handshake or protocol: the library's own word on it.
+        char* message = nullptr;
+        int length = 0;
+        if (session_) libssh2_session_last_error(session_, &message, &length, 0);
+        if (message && length > 0) {
+            std::wstring detail(L"The SSH connection failed: ");
+            detail.append(message, message + length);
+            KeepFailureDetail(detail + L".");
+        }
+        break;
+    }
+    }
+    lost_ = true;
+    SetLastError(code);
+    return false;
+}
+
+std::string SftpSession::Absolute(const std::string& path) const {
+    if (!path.empty() && path.front() == '/') return path;
+    if (path.empty() || path == ".") return directory_;
+    return directory_ == "/" ? "/" + path : directory_ + "/" + path;
+}
+
+bool SftpSession::Open() {
+    ForgetServerReply();
+    if (!EnsureSshLibrary()) {
+        SetLastError(ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
+        return false;
+    }
+    const LONG seconds = waitSeconds_.load();
+    if (!socket_.Connect(settings_.host, settings_.port,
+                         seconds > 0 ? static_cast<DWORD>(seconds) * 1000 : kDefaultConnectMilliseconds))
+        return false;
+    return Handshake() && CheckHostKey() && Authenticate() && [this] {
+        int error = 0;
+        sftp_ = AwaitHandle<LIBSSH2_SFTP>([this] { return libssh2_sftp_init(session_); }, error);
+        if (!sftp_) return Fail(error);
+        // SFTP has no working directory: the one the server logs in to is kept.
+        char resolved[kPathBytes];
+        const int length = Await([&] { return libssh2_sftp_realpath(sftp_, ".", resolved, sizeof resolved - 1); });
+        if (length < 0) return Fail(length);
+        directory_.assign(resolved, static_cast<size_t>(length));
+        return true;
+    }();
+}
+
+bool SftpSession::Handshake() {
+    session_ = libssh2_session_init_ex(nullptr, nullptr, nullptr, this);
+    if (!session_) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    libssh2_session_set_blocking(session_, 0);
+    libssh2_session_flag(session_, LIBSSH2_FLAG_SIGPIPE, 0);
+    const struct {
+        int method;
+        const char* list;
+    } preferences[] = {
+        {LIBSSH2_METHOD_KEX, kKeyExchanges}, {LIBSSH2_METHOD_HOSTKEY, kHostKeys},
+        {LIBSSH2_METHOD_CRYPT_CS, kCiphers}, {LIBSSH2_METHOD_CRYPT_SC, kCiphers},
+        {LIBSSH2_METHOD_MAC_CS, kMacs},      {LIBSSH2_METHOD_MAC_SC, kMacs},
+    };
+    for (const auto& preference : preferences) {
+        if (libssh2_session_method_pref(session_, preference.method, preference.list) != 0) {
+            SetLastError(ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
+            return false;
+        }
+    }
+    const int handshake = Await([this] { return libssh2_session_handshake(session_, socket_.Handle()); });
+    if (handshake == 0) return true;
+    if (handshake == LIBSSH2_ERROR_KEX_FAILURE || handshake == LIBSSH2_ERROR_METHOD_NOT_SUPPORTED) {
+        KeepFailureDetail(std::wstring(L"The server offers no key exchange, host key, cipher or MAC this client "
+                                       L"has. This client offers key exchanges ") +
+                          std::wstring(kKeyExchanges, kKeyExchanges + std::strlen(kKeyExchanges)) +
+                          L"; host keys " + std::wstring(kHostKeys, kHostKeys + std::strlen(kHostKeys)) +
+                          L" (not ssh-ed25519).");
+        lost_ = true;
+        SetLastError(ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
+        return false;
+    }
+    return Fail(handshake);
+}
+
+bool SftpSession::CheckHostKey() {
+    size_t length = 0;
+    int type = 0;
+    const char* key = libssh2_session_hostkey(session_, &length, &type);
+    const char* digest = libssh2_hostkey_hash(session_, LIBSSH2_HOSTKEY_HASH_SHA256);
+    if (!key || !digest) return Fail(LIBSSH2_ERROR_HOSTKEY_INIT);
+    const std::string fingerprint(digest, 32);
+    if (std::find(settings_.hostKeys.begin(), settings_.hostKeys.end(), fingerprint) != settings_.hostKeys.end())
+        return true;
+    // The key's own name, as its blob starts with it.
+    std::wstring name;
+    if (length > 4) {
+        const size_t size = (static_cast<size_t>(static_cast<unsigned char>(key[0])) << 24) |
+                            (static_cast<size_t>(static_cast<unsigned char>(key[1])) << 16) |
+                            (static_cast<size_t>(static_cast<unsigned char>(key[2])) << 8) |
+                            static_cast<unsigned char>(key[3]);
+        if (size <= length - 4) name.assign(key + 4, key + 4 + size);
+    }
+    // An administrator who has checked the key out of band can pin what it showed.
+    KeepFailureDetail(L"The server's host key is " + name + L" " + HostKeyFingerprintText(fingerprint) + L".");
+    lost_ = true;
+    SetLastError(ERROR_INTERNET_INVALID_CA);
+    return false;
+}
+
+bool SftpSession::Authenticate() {
+    const std::string& user = settings_.user;
+    const char* methods = nullptr;
+    int error = 0;
+    methods = AwaitHandle<char>(
+        [&] { return libssh2_userauth_list(session_, user.c_str(), static_cast<unsigned int>(user.size())); },
+        error);
+    if (!methods) return libssh2_userauth_authenticated(session_) ? true : Fail(error);
+    std::string offered(methods);
+    if (!settings_.privateKeyFile.empty()) {
+        if (!AuthenticateWithKey(offered)) return false;
+        if (offered.empty()) return true;
+    }
+    const int byPassword =
+        offered.find("password") != std::string::npos
+            ? Await([&] {
+                  return libssh2_userauth_password_ex(session_, user.c_str(), static_cast<unsigned int>(user.size()),
+                                                      settings_.password.c_str(),
+                                                      static_cast<unsigned int>(settings_.password.size()), nullptr);
+              })
+        : offered.find("keyboard-interactive") != std::string::npos
+            ? Await([&] {
+                  return libssh2_userauth_keyboard_interactive_ex(
+                      session_, user.c_str(), static_cast<unsigned int>(user.size()), AnswerPrompts);
+              })
+            : LIBSSH2_ERROR_AUTHENTICATION_FAILED;
+    if (byPassword == 0) return true;
+    return Fail(byPassword);
+}
+
+bool SftpSession::AuthenticateWithKey(std::string& methods) {
+    PrivateKey key;
+    if (!LoadPrivateKey(settings_.privateKeyFile, settings_.passphrase, key)) return false;
+    if (methods.find("publickey") == std::string::npos) return Fail(LIBSSH2_ERROR_AUTHENTICATION_FAILED);
+    const std::string& user = settings_.user;
+    const int result = Await([&] {
+        return libssh2_userauth_publickey_frommemory(session_, user.c_str(), user.size(), key.publicLine.c_str(),
+                                                     key.publicLine.size(), key.privateData.c_str(),
+                                                     key.privateData.size(), key.passphrase.c_str());
+    });
+    SecureZeroMemory(key.privateData.data(), key.privateData.size());
+    if (result == 0) {
+        methods.clear();
+        return true;
+    }
+    // Accepted, with a password still to come: the methods the server
+    // still takes no longer hold the key's.
+    if (result == LIBSSH2_ERROR_PUBLICKEY_UNVERIFIED || result == LIBSSH2_ERROR_AUTHENTICATION_FAILED) {
+        int error = 0;
+        const char* left = AwaitHandle<char>(
+            [&] { return libssh2_userauth_list(session_, user.c_str(), static_cast<unsigned int>(user.size())); },
+            error);
+        if (left && !std::strstr(left, "publickey")) {
+            methods = left;
+            return true;
+        }
+    }
+    return Fail(result);
+}
+
+bool SftpSession::CurrentDirectory(std::string& directory) {
+    directory = directory_;
+    return true;
+}
+
+bool SftpSession::SetDirectory(const std::string& path) {
+    const std::string target = Absolute(path);
+    char resolved[kPathBytes];
+    const int length = Await([&] {
+        return libssh2_sftp_symlink_ex(sftp_, target.c_str(), static_cast<unsigned int>(target.size()), resolved,
+                                       sizeof resolved - 1, LIBSSH2_SFTP_REALPATH);
+    });
+    if (length < 0) return Fail(length);
+    const std::string folder(resolved, static_cast<size_t>(length));
+    LIBSSH2_SFTP_ATTRIBUTES attributes{};
+    const int stat = Await([&] {
+        return libssh2_sftp_stat_ex(sftp_, folder.c_str(), static_cast<unsigned int>(folder.size()),
+                                    LIBSSH2_SFTP_STAT, &attributes);
+    });
+    if (stat != 0) return Fail(stat);
+    if (!IsFolder(attributes)) return StatusFailure(LIBSSH2_FX_NO_SUCH_FILE);
+    directory_ = folder;
+    return true;
+}
+
+bool SftpSession::CreateFolder(const std::string& path) {
+    const std::string target = Absolute(path);
+    const int result = Await([&] {
+        return libssh2_sftp_mkdir_ex(sftp_, target.c_str(), static_cast<unsigned int>(target.size()), kFolderMode);
+    });
+    return result == 0 ? true : Fail(result);
+}
+
+bool SftpSession::RemoveFolder(const std::string& path) {
+    const std::string target = Absolute(path);
+    const int result =
+        Await([&] { return libssh2_sftp_rmdir_ex(sftp_, target.c_str(), static_cast<unsigned int>(target.size())); });
+    return result == 0 ? true : Fail(result);
+}
+
+bool SftpSession::Delete(const std::string& path) {
+    const std::string target = Absolute(path);
+    const int result =
+        Await([&] { return libssh2_sftp_unlink_ex(sftp_, target.c_str(), static_cast<unsigned int>(target.size())); });
+    return result == 0 ? true : Fail(result);
+}
+
+bool SftpSession::Rename(const std::string& from, const std::string& to) {
+    const std::string source = Absolute(from), target = Absolute(to);
+    // An existing target is replaced, as FTP servers on Unix do: the
+    // extension that does so where the server has it, the plain rename else.
+    int result = Await([&] {
+        return libssh2_sftp_posix_rename_ex(sftp_, source.c_str(), source.size(), target.c_str(), target.size());
+    });
+    if (result == LIBSSH2_ERROR_SFTP_PROTOCOL && libssh2_sftp_last_error(sftp_) == LIBSSH2_FX_OP_UNSUPPORTED) {
+        result = Await([&] {
+            return libssh2_sftp_rename_ex(sftp_, source.c_str(), static_cast<unsigned int>(source.size()),
+                                          target.c_str(), static_cast<unsigned int>(target.size()),
+                                          LIBSSH2_SFTP_RENAME_OVERWRITE | LIBSSH2_SFTP_RENAME_ATOMIC |
+                                              LIBSSH2_SFTP_RENAME_NATIVE);
+        });
+    }
+    return result == 0 ? true : Fail(result);
+}
+
+bool SftpSession::Command(const char* line) {
+    if (std::strcmp(line, kUtf8OnCommand) == 0) return true;
+    KeepServerReply("8 Operation unsupported");
+    SetLastError(kExtendedError);
+    return false;
+}
+
+std::unique_ptr<RemoteFile> SftpSession::Open(const std::string& path, bool forWriting, DWORD transferType) {
+    const std::string target = Absolute(path);
+    const unsigned long flags =
+        forWriting ? LIBSSH2_FXF_WRITE | LIBSSH2_FXF_CREAT | LIBSSH2_FXF_TRUNC : LIBSSH2_FXF_READ;
+    int error = 0;
+    LIBSSH2_SFTP_HANDLE* handle = AwaitHandle<LIBSSH2_SFTP_HANDLE>(
+        [&] {
+            return libssh2_sftp_open_ex(sftp_, target.c_str(), static_cast<unsigned int>(target.size()), flags,
+                                        kFileMode, LIBSSH2_SFTP_OPENFILE);
+        },
+        error);
+    if (!handle) {
+        Fail(error);
+        return nullptr;
+    }
+    return std::make_unique<SftpRemoteFile>(shared_from_this(), handle,
+                                            transferType == static_cast<DWORD>(kTransferAscii));
+}
+
+std::unique_ptr<RemoteListing> SftpSession::List(WIN32_FIND_DATAA& first) {
+    int error = 0;
+    LIBSSH2_SFTP_HANDLE* folder = AwaitHandle<LIBSSH2_SFTP_HANDLE>(
+        [&] {
+            return libssh2_sftp_open_ex(sftp_, directory_.c_str(), static_cast<unsigned int>(directory_.size()), 0, 0,
+                                        LIBSSH2_SFTP_OPENDIR);
+        },
+        error);
+    if (!folder) {
+        Fail(error);
+        return nullptr;
+    }
+    std::vector<WIN32_FIND_DATAA> records;
+    char name[kPathBytes];
+    bool read = true;
+    for (;;) {
+        LIBSSH2_SFTP_ATTRIBUTES attributes{};
+        const int length = Await(
+            [&] { return libssh2_sftp_readdir_ex(folder, name, sizeof name - 1, nullptr, 0, &attributes); });
+        if (length < 0) {
+            error = length;
+            read = false;
+            break;
+        }
+        if (length == 0) break;
+        const std::string entry(name, static_cast<size_t>(length));
+        if (entry == "." || entry == "..") continue;
+        // A link is listed as what it points to.
+        if ((attributes.flags & LIBSSH2_SFTP_ATTR_PERMISSIONS) && LIBSSH2_SFTP_S_ISLNK(attributes.permissions)) {
+            const std::string target = Absolute(entry);
+            LIBSSH2_SFTP_ATTRIBUTES pointed{};
+            if (Await([&] {
+                    return libssh2_sftp_stat_ex(sftp_, target.c_str(), static_cast<unsigned int>(target.size()),
+                                                LIBSSH2_SFTP_STAT, &pointed);
+                }) == 0)
+                attributes = pointed;
+        }
+        WIN32_FIND_DATAA record{};
+        if (entry.size() >= sizeof record.cFileName) continue;
+        std::memcpy(record.cFileName, entry.c_str(), entry.size() + 1);
+        if (IsFolder(attributes)) {
+            record.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+        } else if (attributes.flags & LIBSSH2_SFTP_ATTR_SIZE) {
+            record.nFileSizeHigh = static_cast<DWORD>(attributes.filesize >> 32);
+            record.nFileSizeLow = static_cast<DWORD>(attributes.filesize & 0xFFFFFFFFu);
+        }
+        if (attributes.flags & LIBSSH2_SFTP_ATTR_ACMODTIME) {
+            record.ftLastWriteTime = ListedTime(attributes.mtime);
+            record.ftLastAccessTime = record.ftLastWriteTime;
+            record.ftCreationTime = record.ftLastWriteTime;
+        }
+        records.push_back(record);
+    }
+    const int closed = Await([&] { return libssh2_sftp_close_handle(folder); });
+    if (!read || closed != 0) {
+        Fail(read ? closed : error);
+        return nullptr;
+    }
+    return RecordedListing::Start(std::move(records), first);
+}
+
+bool SftpSession::Close() {
+    LimitWaits(std::min<LONG>(waitSeconds_.load() > 0 ? waitSeconds_.load() : 2, kGoodbyeMilliseconds / 1000));
+    if (sftp_) {
+        Await([this] { return libssh2_sftp_shutdown(sftp_); });
+        sftp_ = nullptr;
+    }
+    if (session_) {
+        Await([this] { return libssh2_session_disconnect_ex(session_, SSH_DISCONNECT_BY_APPLICATION, "bye", ""); });
+        libssh2_session_free(session_);
+        session_ = nullptr;
+    }
+    socket_.Close();
+    return true;
+}
+
+}  // namespace quorlin

@@ -1,0 +1,106 @@
+// The FTP operations over SFTP (version 3) on an SSH-2 connection of the SSH
+// library: one session and one SFTP channel. SFTP has no working directory:
+// the session keeps one, starting where the server puts the login. Every
+// wait is bounded by the object's time limit, or by the own FTP client's
+// defaults without one.
+#pragma once
+
+#include "../session/FtpSession.h"
+#include "../transport/Socket.h"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+typedef struct _LIBSSH2_SESSION LIBSSH2_SESSION;
+typedef struct _LIBSSH2_SFTP LIBSSH2_SFTP;
+typedef struct _LIBSSH2_SFTP_HANDLE LIBSSH2_SFTP_HANDLE;
+
+namespace quorlin {
+
+struct SftpSettings {
+    std::string host;
+    unsigned short port = 22;
+    std::string user;      // UTF-8
+    std::string password;  // UTF-8
+    std::vector<std::string> hostKeys;  // SHA-256 digests of the host keys trusted
+    std::wstring privateKeyFile;        // empty: no key
+    std::string passphrase;             // UTF-8
+    LONG waitSeconds = 0;               // 0: the own FTP client's defaults
+};
+
+class SftpSession : public FtpSession, public std::enable_shared_from_this<SftpSession> {
+public:
+    explicit SftpSession(SftpSettings settings);
+    ~SftpSession() override;
+    SftpSession(const SftpSession&) = delete;
+    SftpSession& operator=(const SftpSession&) = delete;
+
+    // Connects, checks the host key before any credential goes out, logs in
+    // and opens the SFTP channel.
+    bool Open();
+
+    bool Connected() const override { return sftp_ != nullptr; }
+    bool Lost() const override { return lost_.load(); }
+    void LimitWaits(LONG seconds) override { waitSeconds_ = seconds; }
+    bool CurrentDirectory(std::string& directory) override;
+    bool SetDirectory(const std::string& path) override;
+    bool CreateFolder(const std::string& path) override;
+    bool RemoveFolder(const std::string& path) override;
+    bool Rename(const std::string& from, const std::string& to) override;
+    bool Delete(const std::string& path) override;
+    // SFTP has no commands of FTP's: announcing UTF-8 names succeeds (they
+    // are UTF-8 already); anything else is refused as unknown.
+    bool Command(const char* line) override;
+    std::unique_ptr<RemoteFile> Open(const std::string& path, bool forWriting, DWORD transferType) override;
+    std::unique_ptr<RemoteListing> List(WIN32_FIND_DATAA& first) override;
+    bool Close() override;
+
+    // Runs a call of the library until it no longer asks to wait, each wait
+    // on the socket bounded; LIBSSH2_ERROR_TIMEOUT when the time ran out.
+    int Await(const std::function<int()>& call);
+    // The same for a call that returns a handle or null.
+    template <class Handle>
+    Handle* AwaitHandle(const std::function<Handle*()>& call, int& error) {
+        Handle* made = nullptr;
+        error = Await([&] {
+            made = call();
+            return made ? 0 : LastErrno();
+        });
+        return made;
+    }
+    // Sets the last error (and the server's reply or a failure detail) for
+    // a failed call's `error`; false.
+    bool Fail(int error);
+    LIBSSH2_SFTP* Channel() const { return sftp_; }
+    // `path` from the working directory when it is relative.
+    std::string Absolute(const std::string& path) const;
+
+private:
+    int LastErrno() const;
+    bool Handshake();
+    bool CheckHostKey();
+    bool Authenticate();
+    // Logs in with the private key; `methods` then holds what the server
+    // still asks for (empty: logged in).
+    bool AuthenticateWithKey(std::string& methods);
+    bool StatusFailure(unsigned long status);
+
+public:
+    // The password, the answer to every keyboard-interactive prompt.
+    const std::string& Password() const { return settings_.password; }
+
+private:
+
+    SftpSettings settings_;
+    std::atomic<LONG> waitSeconds_;
+    std::atomic<bool> lost_{false};
+    Socket socket_;
+    LIBSSH2_SESSION* session_ = nullptr;
+    LIBSSH2_SFTP* sftp_ = nullptr;
+    std::string directory_;
+};
+
+}  // namespace quorlin

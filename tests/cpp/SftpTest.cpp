@@ -1,0 +1,220 @@
+// SFTP through Protocol 1: the new settings, host keys pinned or refused,
+// every way to log in with the key files ssh-keygen writes, servers that
+// stall, and a folder that lists the same over FTP and over SFTP. The
+// members themselves run over SFTP in the script suites.
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+constexpr HRESULT kInvalidProcedureCall = static_cast<HRESULT>(0x800A0005);
+constexpr HRESULT kOpenFailed = static_cast<HRESULT>(0x80040202);
+
+int Port(const char* name) { return std::stoi(L"0" + EnvText(name)); }
+int SftpPort() { return std::stoi(EnvText("QUORLIN_SFTP_SERVERS").substr(EnvText("QUORLIN_SFTP_SERVERS").find(L':') + 1)); }
+
+void PutText(_FTP4* ftp, HRESULT (STDMETHODCALLTYPE _FTP4::*put)(BSTR), const std::wstring& value, HRESULT expected = S_OK) {
+    BSTR text = SysAllocStringLen(value.data(), static_cast<UINT>(value.size()));
+    EXPECT_EQ(expected, (ftp->*put)(text)) << value.c_str();
+    SysFreeString(text);
+    if (FAILED(expected)) TakeError();
+}
+
+std::wstring GetText(_FTP4* ftp, HRESULT (STDMETHODCALLTYPE _FTP4::*get)(BSTR*)) {
+    BSTR text = nullptr;
+    EXPECT_EQ(S_OK, (ftp->*get)(&text));
+    std::wstring value(text ? text : L"", text ? SysStringLen(text) : 0);
+    SysFreeString(text);
+    return value;
+}
+
+ComPtr<_FTP4> SftpObject(int port, const std::wstring& pins, const std::wstring& password = FtpPassword()) {
+    ComPtr<_FTP4> ftp = NewObject<_FTP4>(CLSID_FTP);
+    TextArgument url(L"127.0.0.1"), user(FtpUser()), secret(password);
+    LONG number = port;
+    ftp->put_URL(&url);
+    ftp->put_Username(&user);
+    ftp->put_Password(&secret);
+    ftp->put_Port(&number);
+    ftp->put_Timeout(10);
+    EXPECT_EQ(S_OK, ftp->put_Protocol(1));
+    PutText(ftp.Get(), &_FTP4::put_HostKeyFingerprint, pins);
+    return ftp;
+}
+
+// Opens, or fails with `code` and a description holding `text`.
+void ExpectOpen(_FTP4* ftp, const wchar_t* code, const std::wstring& text, const std::string& what) {
+    const HRESULT hr = ftp->OpenConnection();
+    if (!code) {
+        EXPECT_EQ(S_OK, hr) << what << ": " << (FAILED(hr) ? TakeError().description : std::wstring()).c_str();
+        ftp->CloseConnection();
+        return;
+    }
+    EXPECT_EQ(kOpenFailed, hr) << what;
+    const std::wstring description = TakeError().description;
+    EXPECT_NE(std::wstring::npos, description.find(L"OpenConnection error code: " + std::wstring(code) + L" "))
+        << what << ": " << description.c_str();
+    EXPECT_NE(std::wstring::npos, description.find(text)) << what << ": " << description.c_str();
+}
+
+class Sftp : public testing::Test {
+protected:
+    void SetUp() override {
+        if (EnvText("QUORLIN_SFTP_SERVERS").empty()) GTEST_SKIP() << "no SFTP servers";
+    }
+};
+
+TEST_F(Sftp, SettingsFollowTheProtocolAndKeepTheirValueAgainstBadOnes) {
+    ComPtr<_FTP4> ftp = NewObject<_FTP4>(CLSID_FTP);
+    LONG value = -1;
+    EXPECT_EQ(S_OK, ftp->get_Protocol(&value));
+    EXPECT_EQ(0, value);
+    ASSERT_EQ(S_OK, ftp->put_Protocol(1));
+    for (LONG bad : {2, -1}) {
+        EXPECT_EQ(kInvalidProcedureCall, ftp->put_Protocol(bad));
+        EXPECT_EQ(L"Quorlin.FTP", TakeError().source);
+    }
+    ftp->get_Protocol(&value);
+    EXPECT_EQ(1, value);
+    ftp->get_Port(&value);
+    EXPECT_EQ(22, value) << "a port never set follows the protocol";
+    LONG chosen = 2222;
+    ftp->put_Port(&chosen);
+    ftp->put_Protocol(0);
+    ftp->get_Port(&value);
+    EXPECT_EQ(2222, value) << "one the script set stays";
+
+    const std::wstring a = EnvText("QUORLIN_SFTP_ECDSA_FINGERPRINT"), b = EnvText("QUORLIN_SFTP_RSA_FINGERPRINT");
+    for (const std::wstring& good : {a, L"  " + a + L"=  ", a + L", " + b, a + L";" + b + L" " + a, std::wstring()})
+        PutText(ftp.Get(), &_FTP4::put_HostKeyFingerprint, good);
+    PutText(ftp.Get(), &_FTP4::put_HostKeyFingerprint, a);
+    for (const std::wstring& bad : {a.substr(7), a.substr(0, a.size() - 1), a + L"AA", L"MD5:" + a.substr(7), a + L"!"})
+        PutText(ftp.Get(), &_FTP4::put_HostKeyFingerprint, bad, kInvalidProcedureCall);
+    EXPECT_EQ(a, GetText(ftp.Get(), &_FTP4::get_HostKeyFingerprint)) << "kept as given";
+    PutText(ftp.Get(), &_FTP4::put_PrivateKeyFile, L"C:\\keys\\id");
+    PutText(ftp.Get(), &_FTP4::put_PrivateKeyPassphrase, L"secret");
+    EXPECT_EQ(L"C:\\keys\\id", GetText(ftp.Get(), &_FTP4::get_PrivateKeyFile));
+    EXPECT_EQ(L"secret", GetText(ftp.Get(), &_FTP4::get_PrivateKeyPassphrase));
+}
+
+// A key that is not pinned is refused before any credential goes out, and
+// named so that it can be pinned once checked.
+TEST_F(Sftp, HostKeysArePinnedOrRefusedWithTheirFingerprint) {
+    const std::wstring ecdsa = EnvText("QUORLIN_SFTP_ECDSA_FINGERPRINT"), rsa = EnvText("QUORLIN_SFTP_RSA_FINGERPRINT");
+    const std::wstring ed25519 = EnvText("QUORLIN_SFTP_ED25519_FINGERPRINT");
+    const struct {
+        int port;
+        std::wstring pins;
+        const wchar_t* code;
+        std::wstring text;
+    } cases[] = {
+        {SftpPort(), L"", L"12045", L"The server's host key is ecdsa-sha2-nistp256 " + ecdsa + L"."},
+        {SftpPort(), rsa, L"12045", ecdsa},
+        {SftpPort(), ecdsa, nullptr, L""},
+        {SftpPort(), rsa + L"," + ecdsa, nullptr, L""},
+        {Port("QUORLIN_SFTP_RSA_ONLY_PORT"), rsa, nullptr, L""},
+        {Port("QUORLIN_SFTP_ED25519_ONLY_PORT"), ed25519, L"12157", L"not ssh-ed25519"},
+    };
+    for (const auto& c : cases) ExpectOpen(SftpObject(c.port, c.pins).Get(), c.code, c.text, std::to_string(c.port));
+}
+
+// Private key files alone (no public key beside them), in the formats
+// ssh-keygen and openssl write, and the failures each can give.
+TEST_F(Sftp, EveryWayToLogIn) {
+    const std::wstring keys = EnvText("QUORLIN_SFTP_KEYS") + L"\\client\\", passphrase = EnvText("QUORLIN_SFTP_KEY_PASSPHRASE");
+    const struct {
+        const wchar_t* key;  // null: by password
+        std::wstring passphrase;
+        std::wstring password;
+        const wchar_t* code;
+        const wchar_t* text;
+    } cases[] = {
+        {nullptr, L"", FtpPassword(), nullptr, L""},
+        {nullptr, L"", L"wrong", L"12015", L""},
+        {L"rsa_openssh", L"", L"", nullptr, L""},
+        {L"rsa_openssh_encrypted", passphrase, L"", nullptr, L""},
+        {L"rsa_pkcs1.pem", L"", L"", nullptr, L""},
+        {L"rsa_pkcs1_encrypted.pem", passphrase, L"", nullptr, L""},
+        {L"rsa_pkcs8_encrypted.pem", passphrase, L"", nullptr, L""},
+        {L"ecdsa_openssh", L"", L"", nullptr, L""},
+        {L"ecdsa_openssh_encrypted", passphrase, L"", nullptr, L""},
+        {L"ecdsa_sec1_encrypted.pem", passphrase, L"", nullptr, L""},
+        {L"ecdsa_pkcs8.pem", L"", L"", nullptr, L""},
+        {L"rsa_openssh_encrypted", L"wrong", L"", L"86", L"passphrase is wrong"},
+        {L"ecdsa_sec1_encrypted.pem", L"", L"", L"86", L"passphrase is wrong"},
+        {L"missing", L"", L"", L"2", L"does not exist"},
+        {L"..\\public\\rsa.pub", L"", L"", L"13", L"no key of a known format"},
+        {L"ed25519_openssh", L"", L"", L"50", L"Ed25519"},
+        {L"unknown_rsa_pkcs1.pem", L"", L"", L"12015", L""},
+    };
+    const std::wstring pins = EnvText("QUORLIN_SFTP_OPENSSH_FINGERPRINTS");
+    for (const auto& c : cases) {
+        ComPtr<_FTP4> ftp = SftpObject(SftpPort(), pins, c.password);
+        if (c.key) PutText(ftp.Get(), &_FTP4::put_PrivateKeyFile, keys + c.key);
+        PutText(ftp.Get(), &_FTP4::put_PrivateKeyPassphrase, c.passphrase);
+        ExpectOpen(ftp.Get(), c.code, c.text, c.key ? std::string(c.key, c.key + wcslen(c.key)) : "password");
+    }
+    // A server that offers keyboard-interactive alone gets the password for its prompt.
+    ExpectOpen(SftpObject(Port("QUORLIN_SFTP_KBDINT_PORT"), pins).Get(), nullptr, L"", "keyboard-interactive");
+    ExpectOpen(SftpObject(Port("QUORLIN_SFTP_KBDINT_PORT"), pins, L"wrong").Get(), L"12015", L"", "kbdint, wrong");
+}
+
+// A banner that never comes, or lines that are none (a server may send lines
+// before its banner), end at the limit; the object opens again afterwards.
+TEST_F(Sftp, ServersThatStallOrSpeakAnotherProtocol) {
+    const int stall = std::stoi(EnvText("QUORLIN_STALL_PORT"));
+    for (int offset : {1, 2}) {
+        ComPtr<_FTP4> ftp = SftpObject(stall + offset, EnvText("QUORLIN_SFTP_OPENSSH_FINGERPRINTS"));
+        ftp->put_Timeout(2);
+        const ULONGLONG started = GetTickCount64();
+        EXPECT_EQ(kOpenFailed, ftp->OpenConnection());
+        const ULONGLONG took = GetTickCount64() - started;
+        const std::wstring text = TakeError().description;
+        EXPECT_LE(took, 4000u) << offset;
+        EXPECT_NE(std::wstring::npos, text.find(L"error code: 12002 ")) << text.c_str();
+        LONG port = SftpPort();
+        ftp->put_Port(&port);
+        ExpectOpen(ftp.Get(), nullptr, L"", "again");
+    }
+}
+
+// One folder, listed over FTP and over SFTP: the same entries and columns.
+TEST_F(Sftp, AFolderListsAlikeOverFtpAndOverSftp) {
+    const std::wstring folder = L"sftp-listing-" + std::to_wstring(sizeof(void*) * 8), home = FtpHomeWindows() + L"\\" + folder;
+    CreateDirectoryW(home.c_str(), nullptr);
+    CreateDirectoryW((home + L"\\sub").c_str(), nullptr);
+    ASSERT_TRUE(WriteBytes(home + L"\\one.txt", "twelve bytes") && WriteBytes(home + L"\\old.bin", std::string(70000, 'x')));
+    const SYSTEMTIME old = {2002, 3, 0, 5, 14, 7, 9, 0};
+    FILETIME stamp;
+    SystemTimeToFileTime(&old, &stamp);
+    HANDLE file = CreateFileW((home + L"\\old.bin").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    SetFileTime(file, &stamp, &stamp, &stamp);
+    CloseHandle(file);
+    std::wstring texts[2];
+    for (LONG protocol : {0, 1}) {
+        ComPtr<_FTP4> ftp = SftpObject(protocol ? SftpPort() : FtpServers()[0].port, EnvText("QUORLIN_SFTP_OPENSSH_FINGERPRINTS"));
+        ftp->put_Protocol(protocol);
+        ASSERT_EQ(S_OK, ftp->OpenConnection()) << protocol;
+        TextArgument directory(folder);
+        ASSERT_EQ(S_OK, ftp->put_Directory(&directory));
+        Directory_Listing_Type everything = static_cast<Directory_Listing_Type>(63);
+        BSTR text = nullptr;
+        ASSERT_EQ(S_OK, ftp->GetDirectoryListing(&everything, &text));
+        texts[protocol].assign(text, SysStringLen(text));
+        SysFreeString(text);
+    }
+    // The servers' orders may differ: compare the lines as sets.
+    auto lines = [](const std::wstring& text) {
+        std::multiset<std::wstring> set;
+        for (size_t start = 0, end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2)
+            set.insert(text.substr(start, end - start));
+        return set;
+    };
+    EXPECT_EQ(lines(texts[0]), lines(texts[1])) << texts[0].c_str() << "\n" << texts[1].c_str();
+    EXPECT_EQ(3u, lines(texts[1]).size());
+}
+
+}  // namespace
