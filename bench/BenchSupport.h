@@ -48,7 +48,9 @@ inline bool Report(HRESULT hr, const char* what) {
 
 // A new FTP object, passive and binary, logged in to 127.0.0.1:`port`; null
 // (with the failure printed) when it cannot log in.
-// `security` 1 or 2 goes over TLS through the newest interface.
+// `security` 1 or 2 goes over TLS through the newest interface; kOverSftp
+// goes over SFTP, trusting the host keys of QUORLIN_BENCH_HOST_KEYS.
+constexpr LONG kOverSftp = -1;
 inline ComPtr<_FTP> ConnectedFtp(int port, const char* user, const char* password, LONG security = 0) {
     ComPtr<_FTP> ftp;
     if (!Report(CoCreateInstance(CLSID_FTP, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&ftp)), "create")) return nullptr;
@@ -62,9 +64,17 @@ inline ComPtr<_FTP> ConnectedFtp(int port, const char* user, const char* passwor
     ftp->put_Passive(&passive);
     Ftp_Transfer_Type binary = TransferBinary;
     ftp->put_TransferType(&binary);
-    ComPtr<_FTP3> secure;
-    if (security && (!Report(ftp.As(&secure), "_FTP3") || !Report(secure->put_Security(security), "Security")))
-        return nullptr;
+    ComPtr<_FTP4> secure;
+    if (security && !Report(ftp.As(&secure), "_FTP4")) return nullptr;
+    if (security > 0 && !Report(secure->put_Security(security), "Security")) return nullptr;
+    if (security == kOverSftp) {
+        wchar_t keys[1024] = {};
+        GetEnvironmentVariableW(L"QUORLIN_BENCH_HOST_KEYS", keys, 1024);
+        BSTR pins = SysAllocString(keys);
+        const bool pinned = Report(secure->put_Protocol(1), "Protocol") && Report(secure->put_HostKeyFingerprint(pins), "HostKeyFingerprint");
+        SysFreeString(pins);
+        if (!pinned) return nullptr;
+    }
     if (!Report(ftp->OpenConnection(), "OpenConnection")) return nullptr;
     return ftp;
 }

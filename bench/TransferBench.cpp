@@ -2,12 +2,14 @@
 // large file and on many small ones. Prints one RESULT line per figure:
 //   RESULT <name> <seconds> <files> <bytes>
 // Usage: transfer_bench <port> <user> <password> <local folder> <large file name> <small file count> [security]
+// (security "sftp": over SFTP, see BenchSupport.h)
 // The remote side is the login directory's "bench" folder, which must exist;
 // the local folder holds the large file, a "small" folder of files named
 // f0000.bin and up, and empty folders "small-back" and "small-fresh".
 #include "BenchSupport.h"
 
 #include <cstdlib>
+#include <string>
 #include <cwchar>
 
 namespace {
@@ -27,7 +29,8 @@ int Run(int argc, char** argv) {
     const std::wstring folder = Widen(argv[4]), large = Widen(argv[5]);
     const int smallCount = std::atoi(argv[6]);
 
-    ComPtr<_FTP> ftp = ConnectedFtp(port, argv[2], argv[3], argc == 8 ? std::atol(argv[7]) : 0);
+    const LONG security = argc < 8 ? 0 : std::string(argv[7]) == "sftp" ? kOverSftp : std::atol(argv[7]);
+    ComPtr<_FTP> ftp = ConnectedFtp(port, argv[2], argv[3], security);
     Text bench(L"bench");
     if (!ftp || !Report(ftp->put_Directory(&bench), "Directory")) return 1;
 

@@ -32,7 +32,7 @@ HTTPS_PORT=28443
 HTTPS_OTHER_NAME_PORT=28444
 STAND_IN_PORT=28090
 FTP_STAND_IN_PORT=21024  # the scripted FTP server for listings no real server sends
-STALL_PORT=21030         # servers that stop answering: 21030-21037, see tests/support/stall_server.py
+STALL_PORT=21030         # servers that stop answering: 21030-21038, see tests/support/stall_server.py
 WWW=$RUN/www  # nginx's document root
 TLS=$OUT/tls  # the test CA and the server certificates, made once
 
@@ -469,7 +469,7 @@ start_http_servers() {
     wait_port "$HTTPS_PORT" "$RUN/nginx/pid"
     wait_port "$STAND_IN_PORT" "$RUN/stand-in/pid"
     wait_port "$FTP_STAND_IN_PORT" "$RUN/ftp-stand-in/pid"
-    wait_port $((STALL_PORT + 7)) "$RUN/stall/pid"
+    wait_port $((STALL_PORT + 8)) "$RUN/stall/pid"
 }
 
 # Empties the FTP home and the local scratch folder, so every run starts clean.

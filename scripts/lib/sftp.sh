@@ -9,6 +9,8 @@
 #                                   "Password: ", answered with $FTP_PASSWORD), through PAM
 #   QUORLIN_SFTP_RSA_ONLY_PORT      OpenSSH with the RSA host key alone
 #   QUORLIN_SFTP_ED25519_ONLY_PORT  OpenSSH with the Ed25519 host key alone
+#   QUORLIN_SFTP_STALL_PORT         a scripted SFTP server (ECDSA host key, any login) whose downloads
+#                                   of stall.bin stop half way and of drop.bin end the connection there
 #   QUORLIN_SFTP_KEYS               Windows path of $SSH_KEYS; client keys in its folder client\
 #                                   (no .pub beside them; those are in public\):
 #                                     rsa_openssh, rsa_openssh_encrypted          (RSA 3072, OpenSSH format)
@@ -40,6 +42,7 @@ SFTP_SERVERS="openssh:21060 proftpd:21061"
 SFTP_KBDINT_PORT=21062
 SFTP_RSA_ONLY_PORT=21063
 SFTP_ED25519_ONLY_PORT=21064
+SFTP_STALL_PORT=21065  # tests/support/ssh_stall_server.py
 SSH_KEYS=$OUT/ssh  # host and client keys, made once
 SFTP_KEY_PASSPHRASE=quorlin-pass
 # The PAM service of the keyboard-interactive server: sshd names its PAM
@@ -64,6 +67,11 @@ ensure_sftp_deps() {
         export DEBIAN_FRONTEND=noninteractive
         # The server and the client come in the same version.
         apt_install openssh-server openssh-client || { apt_update && apt_install openssh-server openssh-client; }
+    fi
+    # The scripted SFTP server that misbehaves on cue runs on Debian's paramiko.
+    if ! /usr/bin/python3 -c 'import paramiko' 2>/dev/null; then
+        export DEBIAN_FRONTEND=noninteractive
+        apt_install python3-paramiko || { apt_update && apt_install python3-paramiko; }
     fi
     # sshd's privilege separation folder (made by the system's service at start).
     mkdir -p /run/sshd
@@ -253,13 +261,18 @@ start_sftp_servers() {
     wait_port $SFTP_KBDINT_PORT "$RUN/sftp-openssh-kbdint/pid"
     wait_port $SFTP_RSA_ONLY_PORT "$RUN/sftp-openssh-rsa-only/pid"
     wait_port $SFTP_ED25519_ONLY_PORT "$RUN/sftp-openssh-ed25519-only/pid"
+    mkdir -p "$RUN/sftp-stall"
+    /usr/bin/python3 "$REPO/tests/support/ssh_stall_server.py" $SFTP_STALL_PORT "$SSH_KEYS/host/ssh_host_ecdsa_key" \
+        >"$RUN/sftp-stall/out.log" 2>&1 &
+    echo $! >"$RUN/sftp-stall/pid"
+    wait_port $SFTP_STALL_PORT "$RUN/sftp-stall/pid"
     local ecdsa rsa ed25519 keys
     ecdsa=$(cat "$SSH_KEYS/host/ssh_host_ecdsa_key.sha256")
     rsa=$(cat "$SSH_KEYS/host/ssh_host_rsa_key.sha256")
     ed25519=$(cat "$SSH_KEYS/host/ssh_host_ed25519_key.sha256")
     export QUORLIN_SFTP_SERVERS=${servers% }
     export QUORLIN_SFTP_KBDINT_PORT=$SFTP_KBDINT_PORT QUORLIN_SFTP_RSA_ONLY_PORT=$SFTP_RSA_ONLY_PORT
-    export QUORLIN_SFTP_ED25519_ONLY_PORT=$SFTP_ED25519_ONLY_PORT
+    export QUORLIN_SFTP_ED25519_ONLY_PORT=$SFTP_ED25519_ONLY_PORT QUORLIN_SFTP_STALL_PORT=$SFTP_STALL_PORT
     keys=$(winpath "$SSH_KEYS")
     export QUORLIN_SFTP_KEYS=$keys QUORLIN_SFTP_KEY_PASSPHRASE=$SFTP_KEY_PASSPHRASE
     export QUORLIN_SFTP_ECDSA_FINGERPRINT=$ecdsa QUORLIN_SFTP_RSA_FINGERPRINT=$rsa

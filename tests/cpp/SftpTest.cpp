@@ -162,11 +162,12 @@ TEST_F(Sftp, EveryWayToLogIn) {
     ExpectOpen(SftpObject(Port("QUORLIN_SFTP_KBDINT_PORT"), pins, L"wrong").Get(), L"12015", L"", "kbdint, wrong");
 }
 
-// A banner that never comes, or lines that are none (a server may send lines
-// before its banner), end at the limit; the object opens again afterwards.
+// A banner that never comes, lines that are none (a server may send lines
+// before its banner), or a key exchange that never starts end at the limit;
+// the object opens again afterwards.
 TEST_F(Sftp, ServersThatStallOrSpeakAnotherProtocol) {
     const int stall = std::stoi(EnvText("QUORLIN_STALL_PORT"));
-    for (int offset : {1, 2}) {
+    for (int offset : {1, 2, 8}) {
         ComPtr<_FTP4> ftp = SftpObject(stall + offset, EnvText("QUORLIN_SFTP_OPENSSH_FINGERPRINTS"));
         ftp->put_Timeout(2);
         const ULONGLONG started = GetTickCount64();
@@ -179,6 +180,39 @@ TEST_F(Sftp, ServersThatStallOrSpeakAnotherProtocol) {
         ftp->put_Port(&port);
         ExpectOpen(ftp.Get(), nullptr, L"", "again");
     }
+}
+
+// A download whose server stops answering, or whose connection ends, half
+// way: no success, the old local file stays, the temporary file goes, and
+// the object opens again.
+TEST_F(Sftp, DownloadsCutHalfWayNeverSucceed) {
+    const std::wstring folder = Scratch() + L"\\sftp-cut", kept = folder + L"\\kept.bin";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    ASSERT_TRUE(WriteBytes(kept, "the old content"));
+    for (const wchar_t* name : {L"stall.bin", L"drop.bin"}) {
+        ComPtr<_FTP4> ftp = SftpObject(Port("QUORLIN_SFTP_STALL_PORT"), EnvText("QUORLIN_SFTP_ECDSA_FINGERPRINT"));
+        ftp->put_Timeout(2);
+        ASSERT_EQ(S_OK, ftp->OpenConnection()) << name;
+        TextArgument remote(name), local(kept);
+        VARIANT_BOOL overwrite = VARIANT_TRUE;
+        const ULONGLONG started = GetTickCount64();
+        EXPECT_EQ(static_cast<HRESULT>(0x80040208), ftp->GetFile(&remote, &local, &overwrite)) << name;
+        EXPECT_LE(GetTickCount64() - started, 4000u) << name;
+        const std::wstring text = TakeError().description;
+        EXPECT_NE(std::wstring::npos, text.find(name[0] == L's' ? L"error code: 12002 " : L"error code: 12030 "))
+            << text.c_str();
+        EXPECT_EQ("the old content", ReadBytes(kept).value_or(""));
+        TextArgument whole(L"whole.bin");
+        ftp->CloseConnection();
+        ASSERT_EQ(S_OK, ftp->OpenConnection()) << "again after " << name;
+        EXPECT_EQ(S_OK, ftp->GetFile(&whole, &local, &overwrite));
+        EXPECT_EQ(65536u, ReadBytes(kept).value_or("").size());
+        ASSERT_TRUE(WriteBytes(kept, "the old content"));
+    }
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((folder + L"\\*.tmp").c_str(), &entry);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, find) << "no temporary file stays";
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
 }
 
 // One folder, listed over FTP and over SFTP: the same entries and columns.

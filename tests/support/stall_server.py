@@ -21,6 +21,7 @@
             "stuck" never reads STOR's data
     BASE+6  FTP that accepts AUTH TLS and then never answers the handshake
     BASE+7  FTP whose 234 to AUTH TLS comes with clear-text replies for the protected session behind it
+    BASE+8  SSH that sends its banner and then never takes part in the key exchange
 Everything stalled is held until "drop" or the server's end; it ends by itself after 30 minutes.
     stall_server.py BASE CERTIFICATE KEY OTHER-CERTIFICATE OTHER-KEY"""
 import socket
@@ -225,6 +226,12 @@ class InjectingSecureFtp(SecureFtp):
     injected = b'331 x\r\n230 x\r\n200 x\r\n200 x\r\n257 "/injected"\r\n'
 
 
+class SshBannerOnly(socketserver.BaseRequestHandler):
+    def handle(self):
+        self.request.sendall(b'SSH-2.0-stall\r\n')
+        hold()
+
+
 class Control(socketserver.StreamRequestHandler):
     def handle(self):
         global release
@@ -261,6 +268,6 @@ if __name__ == '__main__':
     SecureFtp.other_context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
     SecureFtp.other_context.load_cert_chain(sys.argv[4], sys.argv[5])
     for offset, handler in ((1, Greetless), (2, Ftp), (3, Http), (4, Control), (5, SecureFtp), (6, HalfwaySecureFtp),
-                            (7, InjectingSecureFtp)):
+                            (7, InjectingSecureFtp), (8, SshBannerOnly)):
         serve(base + offset, handler)
     threading.Event().wait(1800)
