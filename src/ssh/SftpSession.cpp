@@ -34,7 +34,7 @@ constexpr const char* kMacs =
 
 constexpr long kFolderMode = 0755;
 constexpr long kFileMode = 0644;
-// Read and written per call of the library: it pipelines requests up to this.
+// The longest path or name taken from the server.
 constexpr size_t kPathBytes = 4096;
 // How long the goodbye may take: the session ends whatever the server does.
 constexpr DWORD kGoodbyeMilliseconds = 2000;
