@@ -3,6 +3,7 @@
 # same work, taking turns over 5 repeats; then the FTPS and plain FTP figures
 # of the same run. Sourced by bench/run.
 bench_sftp() {
+    source "$REPO/scripts/lib/ftps.sh"
     source "$REPO/scripts/lib/sftp.sh"
     start_sftp_servers
     local port=${SFTP_SERVERS#*:} large_mib=${QUORLIN_BENCH_LARGE_MIB:-512}

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <optional>
 
 namespace quorlin {
 namespace {
@@ -82,8 +83,10 @@ bool IsFolder(const LIBSSH2_SFTP_ATTRIBUTES& attributes) {
 
 class SftpRemoteFile : public RemoteFile {
 public:
-    SftpRemoteFile(std::shared_ptr<SftpSession> session, LIBSSH2_SFTP_HANDLE* handle, bool ascii)
-        : session_(std::move(session)), handle_(handle), ascii_(ascii) {}
+    // `size`: the file's size when it was opened, if the server said.
+    SftpRemoteFile(std::shared_ptr<SftpSession> session, LIBSSH2_SFTP_HANDLE* handle, bool ascii,
+                   std::optional<unsigned long long> size)
+        : session_(std::move(session)), handle_(handle), ascii_(ascii), size_(size) {}
     ~SftpRemoteFile() override {
         if (handle_) Close();
     }
@@ -91,7 +94,7 @@ public:
     // ASCII type reads the file's LF as CR LF, as an FTP server on Unix sends it.
     bool Read(char* data, DWORD size, DWORD& read) override {
         read = 0;
-        const DWORD want = ascii_ ? std::max<DWORD>(size / 2, 1) : size;
+        const DWORD want = Asked(ascii_ ? std::max<DWORD>(size / 2, 1) : size);
         char* target = ascii_ ? Buffer(want) : data;
         int error = 0;
         ssize_t got = 0;
@@ -100,6 +103,7 @@ public:
             return got < 0 ? static_cast<int>(got) : 0;
         });
         if (error != 0) return Failed(error);
+        received_ += static_cast<unsigned long long>(got);
         if (!ascii_) {
             read = static_cast<DWORD>(got);
             return true;
@@ -149,6 +153,16 @@ public:
     }
 
 private:
+    // The library requests as far ahead as it is asked to read, reply by
+    // reply: asked for no more than is left (and one byte, for the end),
+    // a small file costs a few requests, not a megabyte's. A file that grew
+    // since it was opened is read on in whole pieces; its end is always the
+    // server's end-of-file, never this size.
+    DWORD Asked(DWORD want) const {
+        if (!size_ || received_ > *size_) return want;
+        return static_cast<DWORD>(std::min<unsigned long long>(want, *size_ - received_ + 1));
+    }
+
     bool Send(const char* data, size_t size) {
         while (size > 0) {
             ssize_t sent = 0;
@@ -181,6 +195,8 @@ private:
     int failed_ = 0;
     DWORD lastError_ = ERROR_SUCCESS;
     std::string raw_;
+    std::optional<unsigned long long> size_;
+    unsigned long long received_ = 0;
 };
 
 void AnswerPrompts(const char*, int, const char*, int, int prompts, const LIBSSH2_USERAUTH_KBDINT_PROMPT*,
@@ -514,8 +530,13 @@ std::unique_ptr<RemoteFile> SftpSession::Open(const std::string& path, bool forW
         Fail(error);
         return nullptr;
     }
+    std::optional<unsigned long long> size;
+    LIBSSH2_SFTP_ATTRIBUTES attributes{};
+    if (!forWriting && Await([&] { return libssh2_sftp_fstat_ex(handle, &attributes, 0); }) == 0 &&
+        (attributes.flags & LIBSSH2_SFTP_ATTR_SIZE))
+        size = attributes.filesize;
     return std::make_unique<SftpRemoteFile>(shared_from_this(), handle,
-                                            transferType == static_cast<DWORD>(kTransferAscii));
+                                            transferType == static_cast<DWORD>(kTransferAscii), size);
 }
 
 std::unique_ptr<RemoteListing> SftpSession::List(WIN32_FIND_DATAA& first) {

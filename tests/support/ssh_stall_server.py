@@ -24,9 +24,6 @@ class Login(paramiko.ServerInterface):
     def check_auth_password(self, username, password):
         return paramiko.AUTH_SUCCESSFUL
 
-    def get_allowed_auths(self, username):
-        return 'password'
-
     def check_channel_request(self, kind, chanid):
         return paramiko.OPEN_SUCCEEDED if kind == 'session' else paramiko.OPEN_FAILED_ADMINISTRATIVELY_PROHIBITED
 
@@ -45,11 +42,6 @@ class File(paramiko.SFTPHandle):
             return b''
         return b'r' * min(length, SIZE - offset)
 
-    def stat(self):
-        attributes = paramiko.SFTPAttributes()
-        attributes.st_size, attributes.st_mode = SIZE, 0o100644
-        return attributes
-
 
 class Files(paramiko.SFTPServerInterface):
     def __init__(self, server, *args, **kwargs):
@@ -61,14 +53,6 @@ class Files(paramiko.SFTPServerInterface):
 
     def open(self, path, flags, attr):
         return File(path.rsplit('/', 1)[-1], self.transport)
-
-    def stat(self, path):
-        attributes = paramiko.SFTPAttributes()
-        attributes.st_mode = 0o40755 if path == '/' else 0o100644
-        attributes.st_size = SIZE
-        return attributes
-
-    lstat = stat
 
 
 def serve(connection, host_key):
