@@ -56,6 +56,17 @@ run_examples() {  # arch
     expect "the upload page reports a missing file" has "$log-upload-missing.html" \
         '<p class="failed">The upload failed: Error putting file to remote server.PutFile error code: 2 '
 
+    # A CSV made in the page goes up as UTF-8 text; the page shows its size.
+    run_page "$arch" "$log-export.html" "$REPO/examples/export_csv.asp" "${app[@]}" \
+        QUORLIN_APP_FtpUploadFolder=examples/uploads
+    expect "the export page shows the file's size" has "$log-export.html" '<p class="done">Exported orders.csv: 66 bytes, changed '
+    expect "the export arrived as UTF-8" cmp -s "$FTP_HOME/examples/uploads/orders.csv" \
+        <(printf 'order;customer;total\r\n1001;M\xc3\xbcller;12.50\r\n1002;Smith & Sons;7.25\r\n')
+    run_page "$arch" "$log-export-missing.html" "$REPO/examples/export_csv.asp" "${app[@]}" \
+        QUORLIN_APP_FtpUploadFolder=examples/none
+    expect "the export page reports a missing folder" has "$log-export-missing.html" \
+        '<p class="failed">The export failed: Error setting directory.550 '
+
     # The same over TLS: to a server the machine trusts, and to a self-signed
     # one, which is refused with its fingerprint until that is pinned.
     local tls_port=${FTPS_SERVERS#*:} ftps=(QUORLIN_APP_FtpsServer=127.0.0.1 QUORLIN_APP_FtpsUser="$FTP_USER"

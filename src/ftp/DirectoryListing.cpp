@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,29 @@ void ReadListing(FtpSession& session, const std::function<void(const WIN32_FIND_
     if (!find->Close()) outcome.Fail(ListingOutcome::kClose, GetLastError());
 }
 
+// A file whose listed size may stand for a larger one.
+bool SizeClamped(const WIN32_FIND_DATAA& record) {
+    return !(record.dwFileAttributes & kDirectoryAttribute) && record.nFileSizeHigh == 0 &&
+           record.nFileSizeLow == kClampedListingSize;
+}
+
+// The real sizes of the records whose listed size may be clamped, one for
+// each in their order (none where the server does not tell), asked once the
+// listing is closed.
+std::vector<std::optional<unsigned long long>> AskClampedSizes(FtpSession& session,
+                                                               const std::vector<WIN32_FIND_DATAA>& records,
+                                                               const std::function<bool()>& keepOn) {
+    std::vector<std::optional<unsigned long long>> sizes;
+    for (const WIN32_FIND_DATAA& record : records) {
+        if (!SizeClamped(record)) continue;
+        unsigned long long size = 0;
+        const std::string name(record.cFileName, strnlen(record.cFileName, kFileNameChars));
+        sizes.push_back(keepOn() && session.FileSize(name, size) ? std::optional(size) : std::nullopt);
+    }
+    ForgetServerReply();
+    return sizes;
+}
+
 HRESULT RaiseOutcome(const ListingOutcome& outcome) {
     std::wstring message;
     switch (outcome.failed) {
@@ -83,10 +107,13 @@ public:
     void Run() override {
         ReadListing(*session_, [this](const WIN32_FIND_DATAA& record) { records.push_back(record); },
                     [this] { return !Abandoned(); }, true, outcome);
+        if (outcome.failed == ListingOutcome::kNone)
+            clampedSizes = AskClampedSizes(*session_, records, [this] { return !Abandoned(); });
         finished = true;
     }
 
     std::vector<WIN32_FIND_DATAA> records;
+    std::vector<std::optional<unsigned long long>> clampedSizes;
     ListingOutcome outcome;
     bool finished = false;
 
@@ -101,17 +128,32 @@ HRESULT ListDirectory(TimeLimit& limit, const CodePageText& names, const std::sh
     collection.Reset();
     ComPtr<FileCollection> filled = TakeNew<FileCollection>(new WithBoundary<FileCollection>());
     ListingOutcome outcome;
+    // The entries whose listed size may be clamped, in their order, and the records they came from.
+    std::vector<ComPtr<FileEntry>> clampedEntries;
+    std::vector<WIN32_FIND_DATAA> clampedRecords;
+    auto add = [&](const WIN32_FIND_DATAA& record) {
+        _FTPFile* entry = nullptr;
+        filled->Add(record, names, SizeClamped(record) ? &entry : nullptr);
+        if (!entry) return;
+        clampedEntries.push_back(TakeNew<FileEntry>(static_cast<FileEntry*>(entry)));
+        clampedRecords.push_back(record);
+    };
+    std::vector<std::optional<unsigned long long>> clampedSizes;
     if (!limit.Active()) {
-        ReadListing(*session, [&](const WIN32_FIND_DATAA& record) { filled->Add(record, names); }, [] { return true; },
-                    false, outcome);
+        ReadListing(*session, add, [] { return true; }, false, outcome);
+        if (outcome.failed == ListingOutcome::kNone)
+            clampedSizes = AskClampedSizes(*session, clampedRecords, [] { return true; });
     } else {
         auto job = std::make_shared<ListingJob>(session);
         if (!limit.Run(job)) return limit.RaiseTimeout(source::kFtp, ftp_failure::kListing);
         if (!job->finished) return RaiseError(E_OUTOFMEMORY, source::kFtp, message::kOutOfMemory);
-        for (const WIN32_FIND_DATAA& record : job->records) filled->Add(record, names);
+        for (const WIN32_FIND_DATAA& record : job->records) add(record);
+        clampedSizes = job->clampedSizes;
         outcome = job->outcome;
         if (outcome.code == ERROR_INTERNET_TIMEOUT) limit.MarkExpired(job);
     }
+    for (size_t i = 0; i < clampedSizes.size() && i < clampedEntries.size(); ++i)
+        if (clampedSizes[i]) clampedEntries[i]->SetSize(static_cast<double>(*clampedSizes[i]));
     HRESULT hr = RaiseOutcome(outcome);
     if (FAILED(hr)) return hr;
     collection = filled;

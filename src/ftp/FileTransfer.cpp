@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -29,32 +30,38 @@ std::wstring FolderOf(const std::wstring& path) {
 
 // Transfers through the session's remote file, piece by piece, each piece
 // counted. The platform's own file-to-file calls move 8 KiB a call and take
-// only ANSI local paths; this moves larger pieces between wide paths.
+// only ANSI local paths; this moves larger pieces between wide paths, files
+// or memory.
 class PieceTransfer {
 public:
-    // `pieceBytes` are moved per platform call, at most kTransferPieceBytes.
-    PieceTransfer(std::shared_ptr<FtpSession> session, std::string remote, DWORD transferType, DWORD pieceBytes)
-        : session_(std::move(session)), remote_(std::move(remote)), transferType_(transferType), pieceBytes_(pieceBytes) {}
+    using ReadLocal = std::function<bool(char* piece, DWORD size, DWORD& read)>;
+    using WriteLocal = std::function<bool(const char* piece, DWORD size)>;
 
-    // The local file is shared for deleting and renaming too: a transfer
-    // that runs on after its time-out keeps no caller from its own file.
-    bool Upload(const TimedJob& job, const std::wstring& local) {
-        FileHandle file(CreateFileW(local.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
-        if (!file) return false;
-        return Move(job, true, [&](RemoteFile&, char* piece, DWORD& read) {
-            return ReadFile(file.Get(), piece, pieceBytes_, &read, nullptr) != FALSE;
-        }, [&](RemoteFile& remote, const char* piece, DWORD read) { return remote.Write(piece, read); });
+    // `pieceBytes` are moved per platform call, at most kTransferPieceBytes;
+    // the remote file is read or written from `offset` on.
+    PieceTransfer(std::shared_ptr<FtpSession> session, std::string remote, DWORD transferType, DWORD pieceBytes,
+                  unsigned long long offset = 0)
+        : session_(std::move(session)), remote_(std::move(remote)), transferType_(transferType),
+          pieceBytes_(pieceBytes), offset_(offset) {}
+
+    // `read` gives the local bytes from the offset on. A server that refuses
+    // to write from an offset takes the whole file instead, when `rewind`
+    // can start the local bytes over.
+    bool Upload(const TimedJob& job, const ReadLocal& read, const std::function<bool()>& rewind = nullptr) {
+        std::unique_ptr<RemoteFile> remote = session_->Open(remote_, true, transferType_, offset_);
+        if (!remote && offset_ > 0 && rewind && GetLastError() == kExtendedError && !session_->Lost()) {
+            if (!rewind()) return false;
+            remote = session_->Open(remote_, true, transferType_, 0);
+        }
+        return Move(job, std::move(remote), true, [&](RemoteFile&, char* piece, DWORD& count) {
+            return read(piece, pieceBytes_, count);
+        }, [&](RemoteFile& file, const char* piece, DWORD count) { return file.Write(piece, count); });
     }
 
-    // Into the open, empty local file `target`.
-    bool Download(const TimedJob& job, HANDLE target) {
-        return Move(job, false, [&](RemoteFile& remote, char* piece, DWORD& read) {
-            return remote.Read(piece, pieceBytes_, read);
-        }, [&](RemoteFile&, const char* piece, DWORD read) {
-            DWORD written = 0;
-            return WriteFile(target, piece, read, &written, nullptr) && written == read;
-        });
+    bool Download(const TimedJob& job, const WriteLocal& write) {
+        return Move(job, session_->Open(remote_, false, transferType_, offset_), false,
+                    [&](RemoteFile& file, char* piece, DWORD& count) { return file.Read(piece, pieceBytes_, count); },
+                    [&](RemoteFile&, const char* piece, DWORD count) { return write(piece, count); });
     }
 
     unsigned long long Moved() const { return moved_.load(); }
@@ -62,8 +69,7 @@ public:
 
 private:
     template <typename Read, typename Write>
-    bool Move(const TimedJob& job, bool upload, Read&& read, Write&& write) {
-        std::unique_ptr<RemoteFile> remote = session_->Open(remote_, upload, transferType_);
+    bool Move(const TimedJob& job, std::unique_ptr<RemoteFile> remote, bool upload, Read&& read, Write&& write) {
         DWORD error = GetLastError();
         bool succeeded = remote != nullptr;
         // Not cleared first: a small file's transfer would pay for the whole piece.
@@ -104,9 +110,47 @@ private:
     std::string remote_;
     DWORD transferType_;
     DWORD pieceBytes_;
+    unsigned long long offset_;
     std::atomic<unsigned long long> moved_{0};
     std::atomic<unsigned long long> graceMilliseconds_{0};
 };
+
+// Reads a local file piece by piece.
+PieceTransfer::ReadLocal ReadFrom(const std::shared_ptr<FileHandle>& file) {
+    return [file](char* piece, DWORD size, DWORD& read) {
+        return ReadFile(file->Get(), piece, size, &read, nullptr) != FALSE;
+    };
+}
+
+PieceTransfer::WriteLocal WriteTo(HANDLE file) {
+    return [file](const char* piece, DWORD size) {
+        DWORD written = 0;
+        return WriteFile(file, piece, size, &written, nullptr) && written == size;
+    };
+}
+
+// The local file is shared for deleting and renaming too: a transfer that
+// runs on after its time-out keeps no caller from its own file.
+std::shared_ptr<FileHandle> OpenLocal(const std::wstring& path, bool writing) {
+    auto file = std::make_shared<FileHandle>();
+    file->Reset(CreateFileW(path.c_str(), writing ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, writing ? OPEN_ALWAYS : OPEN_EXISTING, 0,
+                            nullptr));
+    return file;
+}
+
+bool LocalSize(const FileHandle& file, unsigned long long& size) {
+    LARGE_INTEGER bytes{};
+    if (!GetFileSizeEx(file.Get(), &bytes)) return false;
+    size = static_cast<unsigned long long>(bytes.QuadPart);
+    return true;
+}
+
+bool SeekLocal(const FileHandle& file, unsigned long long position) {
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(position);
+    return SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN) != FALSE;
+}
 
 // The bytes moved per platform call. Within a limit, a piece that moves at
 // the slowest rate still counted as moving takes three quarters of it at
@@ -127,6 +171,28 @@ HRESULT TransferInPieces(TimeLimit& limit, const PlatformFailure& failure, const
     return limit.CallPlatform(source::kFtp, failure, job);
 }
 
+// The remote file's size, or 0 with `exists` false when the server has no
+// such name. A name that is there without a size (a folder) fails with what
+// the server said to SIZE.
+bool RemoteSizeIfAny(FtpSession& session, const std::string& remote, unsigned long long& size, bool& exists) {
+    exists = true;
+    if (session.FileSize(remote, size)) return true;
+    const DWORD error = GetLastError();
+    const std::string reply = LastServerReplyText();
+    if (!session.Exists(remote, exists)) return false;
+    if (!exists) {
+        size = 0;
+        return true;
+    }
+    KeepServerReply(reply);
+    SetLastError(error);
+    return false;
+}
+
+HRESULT RaiseLonger(const PlatformFailure& failure) {
+    return RaisePlatformError(failure.code, source::kFtp, failure.message, ERROR_HANDLE_EOF, failure.operation);
+}
+
 }  // namespace
 
 HRESULT UploadFile(TimeLimit& limit, const CodePageText& names, const std::shared_ptr<FtpSession>& session, const VARIANT* localPath,
@@ -143,8 +209,10 @@ HRESULT UploadFile(TimeLimit& limit, const CodePageText& names, const std::share
         return FtpPutFileA(nullptr, ToAnsi(local).c_str(), remote.c_str(), transferType, 0);
     });
     auto transfer = std::make_shared<PieceTransfer>(session, remote, transferType, PieceBytes(limit));
-    return TransferInPieces(limit, ftp_failure::kPutFile, transfer,
-                            [transfer, local](const TimedJob& job) { return transfer->Upload(job, local); });
+    return TransferInPieces(limit, ftp_failure::kPutFile, transfer, [transfer, local](const TimedJob& job) {
+        const std::shared_ptr<FileHandle> file = OpenLocal(local, false);
+        return *file && transfer->Upload(job, ReadFrom(file));
+    });
 }
 
 HRESULT DownloadFile(TimeLimit& limit, const CodePageText& names, const std::shared_ptr<FtpSession>& session, const VARIANT* remotePath,
@@ -181,12 +249,103 @@ HRESULT DownloadFile(TimeLimit& limit, const CodePageText& names, const std::sha
     // goes with the process should that end first.
     auto transfer = std::make_shared<PieceTransfer>(session, remote, transferType, PieceBytes(limit));
     hr = TransferInPieces(limit, ftp_failure::kGetFile, transfer, [transfer, download](const TimedJob& job) {
-        return transfer->Download(job, download->Handle());
+        return transfer->Download(job, WriteTo(download->Handle()));
     });
     if (SUCCEEDED(hr)) {
         hr = CallPlatform(source::kFtp, ftp_failure::kGetFile,
                           [&] { return download->MoveOver(local, failIfExists == 0); });
     }
+    return hr;
+}
+
+HRESULT ResumeDownload(TimeLimit& limit, const std::shared_ptr<FtpSession>& session, const std::string& remote,
+                       const std::wstring& local) {
+    const PlatformFailure& failure = ftp_failure::kResumeGetFile;
+    auto remoteSize = std::make_shared<unsigned long long>(0);
+    HRESULT hr = limit.CallPlatform(source::kFtp, failure, [=] { return session->FileSize(remote, *remoteSize); });
+    if (FAILED(hr)) return hr;
+    const std::shared_ptr<FileHandle> file = OpenLocal(local, true);
+    unsigned long long have = 0;
+    hr = CallPlatform(source::kFtp, failure, [&] { return *file && LocalSize(*file, have) && SeekLocal(*file, have); });
+    if (FAILED(hr)) return hr;
+    if (have > *remoteSize) return RaiseLonger(failure);
+    if (have == *remoteSize) return S_OK;
+    // Appended where the local file ends: a cut transfer leaves a longer
+    // file that the next call resumes.
+    auto transfer = std::make_shared<PieceTransfer>(session, remote, static_cast<DWORD>(kTransferBinary),
+                                                    PieceBytes(limit), have);
+    return TransferInPieces(limit, failure, transfer, [transfer, file](const TimedJob& job) {
+        return transfer->Download(job, WriteTo(file->Get()));
+    });
+}
+
+HRESULT ResumeUpload(TimeLimit& limit, const std::shared_ptr<FtpSession>& session, const std::wstring& local,
+                     const std::string& remote) {
+    const PlatformFailure& failure = ftp_failure::kResumePutFile;
+    const std::shared_ptr<FileHandle> file = OpenLocal(local, false);
+    unsigned long long have = 0;
+    HRESULT hr = CallPlatform(source::kFtp, failure, [&] { return *file && LocalSize(*file, have); });
+    if (FAILED(hr)) return hr;
+    auto remoteSize = std::make_shared<unsigned long long>(0);
+    auto exists = std::make_shared<bool>(false);
+    hr = limit.CallPlatform(source::kFtp, failure,
+                            [=] { return RemoteSizeIfAny(*session, remote, *remoteSize, *exists); });
+    if (FAILED(hr)) return hr;
+    if (*remoteSize > have) return RaiseLonger(failure);
+    if (*remoteSize == have && *exists) return S_OK;
+    hr = CallPlatform(source::kFtp, failure, [&] { return SeekLocal(*file, *remoteSize); });
+    if (FAILED(hr)) return hr;
+    auto transfer = std::make_shared<PieceTransfer>(session, remote, static_cast<DWORD>(kTransferBinary),
+                                                    PieceBytes(limit), *remoteSize);
+    return TransferInPieces(limit, failure, transfer, [transfer, file](const TimedJob& job) {
+        return transfer->Upload(job, ReadFrom(file), [file] { return SeekLocal(*file, 0); });
+    });
+}
+
+HRESULT UploadBytes(TimeLimit& limit, const std::shared_ptr<FtpSession>& session, std::string bytes,
+                    const std::string& remote) {
+    auto content = std::make_shared<std::string>(std::move(bytes));
+    auto transfer = std::make_shared<PieceTransfer>(session, remote, static_cast<DWORD>(kTransferBinary),
+                                                    PieceBytes(limit));
+    return TransferInPieces(limit, ftp_failure::kPutText, transfer, [transfer, content](const TimedJob& job) {
+        size_t position = 0;
+        return transfer->Upload(job, [&](char* piece, DWORD size, DWORD& read) {
+            read = static_cast<DWORD>(std::min<size_t>(size, content->size() - position));
+            std::memcpy(piece, content->data() + position, read);
+            position += read;
+            return true;
+        });
+    });
+}
+
+HRESULT DownloadBytes(TimeLimit& limit, const std::shared_ptr<FtpSession>& session, const std::string& remote,
+                      std::string& bytes) {
+    auto content = std::make_shared<std::string>();
+    auto transfer = std::make_shared<PieceTransfer>(session, remote, static_cast<DWORD>(kTransferBinary),
+                                                    PieceBytes(limit));
+    const HRESULT hr = TransferInPieces(
+        limit, ftp_failure::kGetText, transfer, [session, remote, transfer, content](const TimedJob& job) {
+            // A file no text can hold is refused before it moves, where the
+            // server tells its size; and as it arrives, where it does not.
+            constexpr unsigned long long kMostBytes = kLongestText * sizeof(wchar_t);
+            unsigned long long size = 0;
+            if (session->FileSize(remote, size)) {
+                if (size > kMostBytes) {
+                    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+                    return false;
+                }
+                content->reserve(static_cast<size_t>(size));
+            }
+            return transfer->Download(job, [&](const char* piece, DWORD size) {
+                if (content->size() + size > kMostBytes) {
+                    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+                    return false;
+                }
+                content->append(piece, size);
+                return true;
+            });
+        });
+    if (SUCCEEDED(hr)) bytes = std::move(*content);
     return hr;
 }
 

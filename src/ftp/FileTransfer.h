@@ -9,6 +9,9 @@
 #include "../session/FtpSession.h"
 #include <oaidl.h>
 
+#include <memory>
+#include <string>
+
 namespace quorlin {
 
 // Remote paths are in `names`' code page; local paths may hold any character.
@@ -26,5 +29,24 @@ HRESULT UploadFile(TimeLimit& limit, const CodePageText& names, const std::share
 // file goes with the process should that end first.
 HRESULT DownloadFile(TimeLimit& limit, const CodePageText& names, const std::shared_ptr<FtpSession>& session, const VARIANT* remotePath,
                      const VARIANT* localPath, VARIANT_BOOL overwrite, DWORD transferType);
+
+// Remote paths below are bytes checked already; transfers are in binary type.
+
+// Fetches the part of `remote` that `local` lacks and appends it: the whole
+// file when `local` is missing, nothing when it is as long. A local file
+// longer than the remote one fails and stays as it is.
+HRESULT ResumeDownload(TimeLimit& limit, const std::shared_ptr<FtpSession>& session, const std::string& remote,
+                       const std::wstring& local);
+// The same the other way: a server that will not write from an offset (and
+// cannot append) takes the whole file.
+HRESULT ResumeUpload(TimeLimit& limit, const std::shared_ptr<FtpSession>& session, const std::wstring& local,
+                     const std::string& remote);
+// Stores `bytes` as the remote file's whole content.
+HRESULT UploadBytes(TimeLimit& limit, const std::shared_ptr<FtpSession>& session, std::string bytes,
+                    const std::string& remote);
+// The remote file's whole content; one larger than an automation string can
+// hold fails with code 8.
+HRESULT DownloadBytes(TimeLimit& limit, const std::shared_ptr<FtpSession>& session, const std::string& remote,
+                      std::string& bytes);
 
 }  // namespace quorlin

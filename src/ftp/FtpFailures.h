@@ -26,5 +26,14 @@ inline constexpr PlatformFailure kRenameFile = {ftp_error::kRenameFile, message:
 inline constexpr PlatformFailure kDeleteFile = {ftp_error::kDeleteFile, message::kDeleteFile, operation::kDeleteFile};
 inline constexpr PlatformFailure kPutFile = {ftp_error::kPutFile, message::kPutFile, operation::kPutFile};
 inline constexpr PlatformFailure kGetFile = {ftp_error::kGetFile, message::kGetFile, operation::kGetFile};
+inline constexpr PlatformFailure kFileSize = {ftp_error::kFileSize, message::kFileSize, operation::kFileSize};
+inline constexpr PlatformFailure kFileTime = {ftp_error::kFileTime, message::kFileTime, operation::kFileTime};
+inline constexpr PlatformFailure kFileExists = {ftp_error::kFileExists, message::kFileExists, operation::kFileExists};
+inline constexpr PlatformFailure kPutText = {ftp_error::kPutText, message::kPutText, operation::kPutText};
+inline constexpr PlatformFailure kGetText = {ftp_error::kGetText, message::kGetText, operation::kGetText};
+inline constexpr PlatformFailure kResumeGetFile = {ftp_error::kResumeGetFile, message::kResumeGetFile,
+                                                   operation::kResumeGetFile};
+inline constexpr PlatformFailure kResumePutFile = {ftp_error::kResumePutFile, message::kResumePutFile,
+                                                   operation::kResumePutFile};
 
 }  // namespace quorlin::ftp_failure

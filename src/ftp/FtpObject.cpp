@@ -4,6 +4,8 @@
 #include "FtpObject.h"
 
 #include "../text/Error.h"
+#include "../text/FileText.h"
+#include "../listing/MiscFunctions.h"
 #include "../text/Text.h"
 #include "../platform/Constants.h"
 #include "../session/OwnFtpSession.h"
@@ -40,6 +42,10 @@ const PlatformFailure* FtpObject::OutOfMemoryRow(std::wstring_view member) noexc
         {L"CreateDirectory", &kCreateDirectory}, {L"RemoveDirectory", &kRemoveDirectory},
         {L"RenameFile", &kRenameFile},           {L"DeleteFile", &kDeleteFile},
         {L"PutFile", &kPutFile},                 {L"GetFile", &kGetFile},
+        {L"FileSize", &kFileSize},               {L"FileTime", &kFileTime},
+        {L"FileExists", &kFileExists},           {L"PutText", &kPutText},
+        {L"GetText", &kGetText},                 {L"ResumeGetFile", &kResumeGetFile},
+        {L"ResumePutFile", &kResumePutFile},
     };
     for (const auto& row : kRows)
         if (row.member == member) return row.row;
@@ -485,6 +491,123 @@ HRESULT FtpObject::get_PrivateKeyPassphrase(BSTR* result) { return TextOut(priva
 HRESULT FtpObject::put_PrivateKeyPassphrase(BSTR str_passphrase) {
     privateKeyPassphrase_ = TextIn(str_passphrase);
     return S_OK;
+}
+
+HRESULT FtpObject::Ask(const PlatformFailure& failure, std::function<bool(FtpSession&)> ask) {
+    const ReplyTextScope replies(Names().CodePage());
+    const std::shared_ptr<FtpSession> session = session_;
+    return AfterCall(timeLimit_.CallPlatform(source::kFtp, failure, [session, ask] { return ask(*session); }));
+}
+
+HRESULT FtpObject::FileSize(VARIANT str_remote_path, double* result) {
+    if (!result) return E_POINTER;
+    *result = 0;
+    std::string remote;
+    HRESULT hr = RemoteTextFromVariant(Names(), &str_remote_path, source::kFtp, ftp_failure::kFileSize, remote);
+    // The answer belongs to the call, which may run on after a time-out.
+    auto size = std::make_shared<unsigned long long>(0);
+    if (SUCCEEDED(hr))
+        hr = Ask(ftp_failure::kFileSize, [=](FtpSession& session) { return session.FileSize(remote, *size); });
+    if (SUCCEEDED(hr)) *result = static_cast<double>(*size);
+    return hr;
+}
+
+HRESULT FtpObject::FileTime(VARIANT str_remote_path, DATE* result) {
+    if (!result) return E_POINTER;
+    *result = 0;
+    std::string remote;
+    HRESULT hr = RemoteTextFromVariant(Names(), &str_remote_path, source::kFtp, ftp_failure::kFileTime, remote);
+    auto modified = std::make_shared<FILETIME>();
+    if (SUCCEEDED(hr))
+        hr = Ask(ftp_failure::kFileTime, [=](FtpSession& session) { return session.FileTime(remote, *modified); });
+    if (FAILED(hr)) return hr;
+    if (!FileTimeToLocalDate(*modified, *result))
+        return RaisePlatformError(ftp_error::kFileTime, source::kFtp, message::kFileTime, ERROR_INVALID_DATA,
+                                  operation::kFileTime);
+    return S_OK;
+}
+
+HRESULT FtpObject::FileExists(VARIANT str_remote_path, VARIANT_BOOL* result) {
+    if (!result) return E_POINTER;
+    *result = VARIANT_FALSE;
+    std::string remote;
+    HRESULT hr = RemoteTextFromVariant(Names(), &str_remote_path, source::kFtp, ftp_failure::kFileExists, remote);
+    auto exists = std::make_shared<bool>(false);
+    if (SUCCEEDED(hr))
+        hr = Ask(ftp_failure::kFileExists, [=](FtpSession& session) { return session.Exists(remote, *exists); });
+    if (SUCCEEDED(hr)) *result = *exists ? VARIANT_TRUE : VARIANT_FALSE;
+    return hr;
+}
+
+HRESULT FtpObject::TextCodePage(const VARIANT& value, std::optional<UINT>& codePage) const {
+    codePage.reset();
+    const VARIANT* given = &value;
+    while (V_VT(given) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(given)) given = V_VARIANTREF(given);
+    if (V_VT(given) == VT_EMPTY || (V_VT(given) == VT_ERROR && V_ERROR(given) == DISP_E_PARAMNOTFOUND)) return S_OK;
+    Variant number;
+    if (FAILED(VariantChangeType(number.Get(), const_cast<VARIANT*>(given), 0, VT_I4)))
+        return RaiseError(runtime_error::kTypeMismatch, source::kFtp, message::kTypeMismatch);
+    if (!CodePageText::Allowed(V_I4(number.Get())))
+        return RaiseError(runtime_error::kInvalidProcedureCall, source::kFtp, message::kInvalidProcedureCall);
+    codePage = static_cast<UINT>(V_I4(number.Get()));
+    return S_OK;
+}
+
+HRESULT FtpObject::PutText(VARIANT str_text, VARIANT str_remote_path, VARIANT lng_code_page) {
+    const PlatformFailure& failure = ftp_failure::kPutText;
+    std::wstring text;
+    std::string remote, bytes;
+    std::optional<UINT> codePage;
+    HRESULT hr = VariantToText(&str_text, source::kFtp, text);
+    if (SUCCEEDED(hr)) hr = RemoteTextFromVariant(Names(), &str_remote_path, source::kFtp, failure, remote);
+    if (SUCCEEDED(hr)) hr = TextCodePage(lng_code_page, codePage);
+    if (SUCCEEDED(hr)) hr = CallPlatform(source::kFtp, failure, [&] { return EncodeFileText(text, codePage, bytes); });
+    if (FAILED(hr)) return hr;
+    const ReplyTextScope replies(Names().CodePage());
+    return AfterCall(UploadBytes(timeLimit_, session_, std::move(bytes), remote));
+}
+
+HRESULT FtpObject::GetText(VARIANT str_remote_path, VARIANT lng_code_page, BSTR* result) {
+    if (!result) return E_POINTER;
+    *result = nullptr;
+    const PlatformFailure& failure = ftp_failure::kGetText;
+    std::string remote, bytes;
+    std::optional<UINT> codePage;
+    HRESULT hr = RemoteTextFromVariant(Names(), &str_remote_path, source::kFtp, failure, remote);
+    if (SUCCEEDED(hr)) hr = TextCodePage(lng_code_page, codePage);
+    if (FAILED(hr)) return hr;
+    {
+        const ReplyTextScope replies(Names().CodePage());
+        hr = AfterCall(DownloadBytes(timeLimit_, session_, remote, bytes));
+    }
+    std::wstring text;
+    if (SUCCEEDED(hr)) hr = CallPlatform(source::kFtp, failure, [&] { return DecodeFileText(bytes, codePage, text); });
+    if (FAILED(hr)) return hr;
+    return TextOut(text, result);
+}
+
+HRESULT FtpObject::ResumeGetFile(VARIANT str_remote_path, VARIANT str_local_path) {
+    const PlatformFailure& failure = ftp_failure::kResumeGetFile;
+    std::wstring local;
+    std::string remote;
+    HRESULT hr = RemoteTextFromVariant(Names(), &str_remote_path, source::kFtp, failure, remote);
+    if (SUCCEEDED(hr)) hr = VariantToText(&str_local_path, source::kFtp, local);
+    if (SUCCEEDED(hr)) hr = CheckPlatformText(local, source::kFtp, failure);
+    if (FAILED(hr)) return hr;
+    const ReplyTextScope replies(Names().CodePage());
+    return AfterCall(ResumeDownload(timeLimit_, session_, remote, local));
+}
+
+HRESULT FtpObject::ResumePutFile(VARIANT str_local_path, VARIANT str_remote_path) {
+    const PlatformFailure& failure = ftp_failure::kResumePutFile;
+    std::wstring local;
+    std::string remote;
+    HRESULT hr = VariantToText(&str_local_path, source::kFtp, local);
+    if (SUCCEEDED(hr)) hr = CheckPlatformText(local, source::kFtp, failure);
+    if (SUCCEEDED(hr)) hr = RemoteTextFromVariant(Names(), &str_remote_path, source::kFtp, failure, remote);
+    if (FAILED(hr)) return hr;
+    const ReplyTextScope replies(Names().CodePage());
+    return AfterCall(ResumeUpload(timeLimit_, session_, local, remote));
 }
 
 }  // namespace quorlin

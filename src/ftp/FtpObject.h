@@ -12,6 +12,7 @@
 #include "../session/FtpSession.h"
 #include "RemoteCommand.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -74,6 +75,13 @@ public:
     HRESULT STDMETHODCALLTYPE put_PrivateKeyFile(BSTR str_path) override;
     HRESULT STDMETHODCALLTYPE get_PrivateKeyPassphrase(BSTR* result) override;
     HRESULT STDMETHODCALLTYPE put_PrivateKeyPassphrase(BSTR str_passphrase) override;
+    HRESULT STDMETHODCALLTYPE FileSize(VARIANT str_remote_path, double* result) override;
+    HRESULT STDMETHODCALLTYPE FileTime(VARIANT str_remote_path, DATE* result) override;
+    HRESULT STDMETHODCALLTYPE FileExists(VARIANT str_remote_path, VARIANT_BOOL* result) override;
+    HRESULT STDMETHODCALLTYPE PutText(VARIANT str_text, VARIANT str_remote_path, VARIANT lng_code_page) override;
+    HRESULT STDMETHODCALLTYPE GetText(VARIANT str_remote_path, VARIANT lng_code_page, BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE ResumeGetFile(VARIANT str_remote_path, VARIANT str_local_path) override;
+    HRESULT STDMETHODCALLTYPE ResumePutFile(VARIANT str_local_path, VARIANT str_remote_path) override;
 
 private:
     HRESULT StoreText(const VARIANT* value, std::wstring& field);
@@ -94,6 +102,12 @@ private:
     // names are UTF-8, code page 0 means UTF-8.
     CodePageText Names() const;
     HRESULT Command(RemoteCommand command, const VARIANT* path, const VARIANT* secondPath = nullptr);
+    // Runs `ask` on the session within the time limit; `failure` is raised
+    // when it fails.
+    HRESULT Ask(const PlatformFailure& failure, std::function<bool(FtpSession&)> ask);
+    // The optional code page of a text member: none when the argument is
+    // missing or empty.
+    HRESULT TextCodePage(const VARIANT& value, std::optional<UINT>& codePage) const;
 
     ComPtr<IDispatch> pageResponse_;
     ComPtr<IDispatch> pageServer_;

@@ -144,6 +144,11 @@ void FileCollection::Add(const WIN32_FIND_DATAA& record, const CodePageText& nam
     fields.lastAccessTime = FileTimeToText(record.ftLastAccessTime);
     fields.lastWriteTime = FileTimeToText(record.ftLastWriteTime);
     fields.creationTime = FileTimeToText(record.ftCreationTime);
+    fields.size =
+        static_cast<double>((static_cast<unsigned long long>(record.nFileSizeHigh) << 32) | record.nFileSizeLow);
+    const FILETIME& written = record.ftLastWriteTime;
+    fields.hasModified = (written.dwLowDateTime | written.dwHighDateTime) != 0 &&
+                         FileTimeToLocalDate(written, fields.modified);
     added->Assign(std::move(fields));
 
     // Room for the entry first, so that a failure leaves the index and the

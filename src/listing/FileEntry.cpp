@@ -50,6 +50,9 @@ void FileEntry::Assign(EntryFields fields) {
     lastAccessTime_.Assign(fields.lastAccessTime.View());
     lastWriteTime_.Assign(fields.lastWriteTime.View());
     creationTime_.Assign(fields.creationTime.View());
+    size_ = fields.size;
+    hasModified_ = fields.hasModified;
+    modified_ = fields.modified;
 }
 
 HRESULT FileEntry::get_ID(BSTR* result) { return ReadText(id_, result); }
@@ -74,5 +77,20 @@ HRESULT FileEntry::put_LastWriteTime(BSTR* str_last_write_time) { return WriteTe
 HRESULT FileEntry::get_LastWriteTime(BSTR* result) { return ReadText(lastWriteTime_.View(), result); }
 HRESULT FileEntry::put_CreationTime(BSTR* str_creation_time) { return WriteText(creationTime_, str_creation_time); }
 HRESULT FileEntry::get_CreationTime(BSTR* result) { return ReadText(creationTime_.View(), result); }
+
+HRESULT FileEntry::get_Size(double* result) {
+    if (!result) return E_POINTER;
+    *result = size_;
+    return S_OK;
+}
+
+HRESULT FileEntry::get_Modified(VARIANT* result) {
+    if (!result) return E_POINTER;
+    VariantInit(result);
+    if (!hasModified_) return S_OK;
+    V_VT(result) = VT_DATE;
+    V_DATE(result) = modified_;
+    return S_OK;
+}
 
 }  // namespace quorlin

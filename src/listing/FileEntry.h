@@ -19,15 +19,21 @@ struct EntryFields {
     TimeText lastAccessTime;
     TimeText lastWriteTime;
     TimeText creationTime;
+    double size = 0;         // exact to 2^53
+    bool hasModified = false;
+    DATE modified = 0;       // local time
 };
 
-class FileEntry : public DispatchObject<_FTPFile> {
+class FileEntry : public DispatchObject<_FTPFile2, _FTPFile> {
 public:
     FileEntry();
 
     // Fills a new entry from a listing: the name becomes both its ID, which
     // is then assigned for good, and its Filename.
     void Assign(EntryFields fields);
+
+    // A size the listing learnt better afterwards (one it could not show whole).
+    void SetSize(double size) { size_ = size; }
 
     // The fields as stored, for the component's own readers.
     const std::wstring& Id() const { return id_; }
@@ -52,6 +58,9 @@ public:
     HRESULT STDMETHODCALLTYPE get_LastWriteTime(BSTR* result) override;
     HRESULT STDMETHODCALLTYPE put_CreationTime(BSTR* str_creation_time) override;
     HRESULT STDMETHODCALLTYPE get_CreationTime(BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE get_Size(double* result) override;
+    // Empty when the server gave no time.
+    HRESULT STDMETHODCALLTYPE get_Modified(VARIANT* result) override;
 
 private:
     std::wstring id_;
@@ -63,6 +72,9 @@ private:
     InlineText<kTimeTextChars> lastWriteTime_;
     InlineText<kTimeTextChars> creationTime_;
     bool idAssigned_ = false;
+    double size_ = 0;
+    bool hasModified_ = false;
+    DATE modified_ = 0;
 };
 
 }  // namespace quorlin

@@ -63,4 +63,11 @@ TimeText FileTimeToText(const FILETIME& stamp) {
     return result;
 }
 
+bool FileTimeToLocalDate(const FILETIME& stamp, DATE& date) {
+    SYSTEMTIME utc, local;
+    if (!FileTimeToSystemTime(&stamp, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) return false;
+    local.wMilliseconds = 0;
+    return SystemTimeToVariantTime(&local, &date) != FALSE;
+}
+
 }  // namespace quorlin

@@ -4,6 +4,7 @@
 #include "../platform/Constants.h"
 #include "../platform/FileDateTime.h"
 
+#include <oaidl.h>
 #include <string>
 #include <string_view>
 
@@ -25,5 +26,10 @@ struct TimeText {
 // A stamp that cannot be converted, or whose local year is after 9999, gives
 // "unknown" and 13 blanks.
 TimeText FileTimeToText(const FILETIME& stamp);
+
+// A UTC file time as an automation date in local time, converted with the
+// offset in force at that date (seconds kept, milliseconds dropped). False
+// for a stamp that has no such date.
+bool FileTimeToLocalDate(const FILETIME& stamp, DATE& date);
 
 }  // namespace quorlin

@@ -25,6 +25,13 @@ constexpr HRESULT kNeededSetting = kErrorBase + 523;         // 0x8004020B
 constexpr HRESULT kRemoveDirectory = kErrorBase + 524;       // 0x8004020C
 constexpr HRESULT kNoConnection = kErrorBase + 525;          // 0x8004020D
 constexpr HRESULT kFolderMissing = kErrorBase + 526;         // 0x8004020E
+constexpr HRESULT kFileSize = kErrorBase + 527;              // 0x8004020F
+constexpr HRESULT kFileTime = kErrorBase + 528;              // 0x80040210
+constexpr HRESULT kFileExists = kErrorBase + 529;            // 0x80040211
+constexpr HRESULT kPutText = kErrorBase + 530;               // 0x80040212
+constexpr HRESULT kGetText = kErrorBase + 531;               // 0x80040213
+constexpr HRESULT kResumeGetFile = kErrorBase + 532;         // 0x80040214
+constexpr HRESULT kResumePutFile = kErrorBase + 533;         // 0x80040215
 }  // namespace ftp_error
 
 namespace http_error {
@@ -78,6 +85,13 @@ constexpr const wchar_t* kUrlNotSet = L"Needed Property not set.  URL";
 constexpr const wchar_t* kUsernameNotSet = L"Needed Parameter not set.  Username";
 constexpr const wchar_t* kRemoveDirectory = L"Error removing directory.";
 constexpr const wchar_t* kNoConnection = L"Error getting/setting directory.  No connection open.";
+constexpr const wchar_t* kFileSize = L"Error getting file size from the remote server.";
+constexpr const wchar_t* kFileTime = L"Error getting file time from the remote server.";
+constexpr const wchar_t* kFileExists = L"Error reading remote file information.";
+constexpr const wchar_t* kPutText = L"Error putting text to the remote server.";
+constexpr const wchar_t* kGetText = L"Error getting text from the remote server.";
+constexpr const wchar_t* kResumeGetFile = L"Error resuming file from the remote server.";
+constexpr const wchar_t* kResumePutFile = L"Error resuming file to the remote server.";
 constexpr const wchar_t* kHttpOpenInternet = L"Error opening connection to the internet.";
 constexpr const wchar_t* kHttpOpenServer = L"Error opening connection to remote server.";
 constexpr const wchar_t* kHttpOpenRequest = L"Error opening request to remote server.";
@@ -120,6 +134,13 @@ constexpr const wchar_t* kGetFile = L"GetFile";
 constexpr const wchar_t* kGetString = L"GetString";
 constexpr const wchar_t* kGetDirectory = L"GetDirectory";
 constexpr const wchar_t* kPutDirectory = L"PutDirectory";
+constexpr const wchar_t* kFileSize = L"FileSize";
+constexpr const wchar_t* kFileTime = L"FileTime";
+constexpr const wchar_t* kFileExists = L"FileExists";
+constexpr const wchar_t* kPutText = L"PutText";
+constexpr const wchar_t* kGetText = L"GetText";
+constexpr const wchar_t* kResumeGetFile = L"ResumeGetFile";
+constexpr const wchar_t* kResumePutFile = L"ResumePutFile";
 }  // namespace operation
 
 // FTP object settings.
@@ -151,6 +172,9 @@ constexpr DWORD kDefaultWaitMilliseconds = 30 * 1000;
 constexpr size_t kLongestReplyBytes = 64 * 1024;  // no server sends a longer reply
 constexpr DWORD kListingPieceBytes = 64 * 1024;
 constexpr size_t kLongestListingBytes = 64 * 1024 * 1024;  // a million entries and more
+// The size some platforms' listings give every file of 2 GiB and more: the
+// real size is asked of the server.
+constexpr DWORD kClampedListingSize = 0x7FFFFFFF;
 constexpr const wchar_t* kFingerprintPrefix = L"The server's certificate has the SHA-256 fingerprint ";
 constexpr const wchar_t* kDataFingerprintPrefix = L"The data connection's certificate has the SHA-256 fingerprint ";
 constexpr const wchar_t* kControlFingerprintPrefix = L", the control connection's ";

@@ -56,8 +56,18 @@ public:
     virtual bool Delete(const std::string& path) = 0;
     // One command line without data; a reply of 400 or above fails it.
     virtual bool Command(const char* line) = 0;
-    // `transferType` 1 ASCII, 2 binary. Null on failure.
-    virtual std::unique_ptr<RemoteFile> Open(const std::string& path, bool forWriting, DWORD transferType) = 0;
+    // `transferType` 1 ASCII, 2 binary. From `offset` on, in binary type: a
+    // read skips the first `offset` bytes, a write keeps them and writes on
+    // behind them. Null on failure.
+    virtual std::unique_ptr<RemoteFile> Open(const std::string& path, bool forWriting, DWORD transferType,
+                                             unsigned long long offset) = 0;
+    // A remote file's size in bytes, as binary type counts it.
+    virtual bool FileSize(const std::string& path, unsigned long long& size) = 0;
+    // A remote file's last modification time, in UTC.
+    virtual bool FileTime(const std::string& path, FILETIME& modified) = 0;
+    // Whether the server has `path` as a file or a folder. A server that says
+    // it has no such name is an answer (`exists` false), not a failure.
+    virtual bool Exists(const std::string& path, bool& exists) = 0;
     // Lists the current directory: its first record in `first` and the rest
     // to read; null with kNoMoreEntries for an empty directory.
     virtual std::unique_ptr<RemoteListing> List(WIN32_FIND_DATAA& first) = 0;

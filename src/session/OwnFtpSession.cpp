@@ -4,6 +4,7 @@
 #include "../ftpclient/ListingParser.h"
 #include "../platform/Constants.h"
 #include "../tls/CertificateCheck.h"
+#include "FtpFileFacts.h"
 #include "RecordedListing.h"
 
 #include <algorithm>
@@ -223,20 +224,33 @@ bool OwnFtpSession::Rename(const std::string& from, const std::string& to) {
     return Exchange("RNFR " + from) && Exchange("RNTO " + to);
 }
 
-std::unique_ptr<DataChannel> OwnFtpSession::StartTransfer(const std::string& command, DWORD transferType) {
+bool OwnFtpSession::UseType(DWORD transferType) {
     // The type stays until changed: a batch of transfers asks once.
     const char type = transferType == static_cast<DWORD>(kTransferAscii) ? 'A' : 'I';
-    if (type != currentType_) {
-        currentType_ = 0;
-        if (!Exchange(std::string("TYPE ") + type)) return nullptr;
-        currentType_ = type;
-    }
+    if (type == currentType_) return true;
+    currentType_ = 0;
+    if (!Exchange(std::string("TYPE ") + type)) return false;
+    currentType_ = type;
+    return true;
+}
+
+std::unique_ptr<DataChannel> OwnFtpSession::StartTransfer(const std::string& command, DWORD transferType,
+                                                          unsigned long long offset) {
+    if (!UseType(transferType)) return nullptr;
     data_.passive = settings_.passive;
     auto data = std::make_unique<DataChannel>(data_);
     if (!data->Prepare([this](const std::string& line, FtpReply& reply) { return Ask(line, reply); }, Wait()))
         return nullptr;
-    // The transfer's command is the one whose first reply is preliminary.
+    // REST stands right before the command it is for.
     FtpReply reply;
+    if (offset > 0) {
+        if (!Exchange("REST " + std::to_string(offset), reply)) return nullptr;
+        if (reply.code != 350) {
+            SetLastError(kExtendedError);
+            return nullptr;
+        }
+    }
+    // The transfer's command is the one whose first reply is preliminary.
     if (!SendLine(command) || !ReadReply(reply, Wait())) return nullptr;
     if (!reply.Preliminary()) {
         // Refused; or done without data, which leaves nothing to read either.
@@ -274,11 +288,29 @@ void OwnFtpSession::AbandonTransfer(DataChannel& data, DWORD error) {
     ReadReasonOfFailure(error);
 }
 
-std::unique_ptr<RemoteFile> OwnFtpSession::Open(const std::string& path, bool forWriting, DWORD transferType) {
-    std::unique_ptr<DataChannel> data = StartTransfer((forWriting ? "STOR " : "RETR ") + path, transferType);
+std::unique_ptr<RemoteFile> OwnFtpSession::Open(const std::string& path, bool forWriting, DWORD transferType,
+                                                unsigned long long offset) {
+    std::unique_ptr<DataChannel> data = StartTransfer((forWriting ? "STOR " : "RETR ") + path, transferType, offset);
+    // The caller knows the remote file to be `offset` bytes long: appending
+    // writes behind them too.
+    if (!data && forWriting && offset > 0 && GetLastError() == kExtendedError && !lost_)
+        data = StartTransfer("APPE " + path, transferType);
     if (!data) return nullptr;
     return std::make_unique<OwnRemoteFile>(shared_from_this(), std::move(data));
 }
+
+bool OwnFtpSession::FileSize(const std::string& path, unsigned long long& size) {
+    FtpReply reply;
+    return UseType(static_cast<DWORD>(kTransferBinary)) && Exchange("SIZE " + path, reply) &&
+           ReadSizeReply(reply.text, size);
+}
+
+bool OwnFtpSession::FileTime(const std::string& path, FILETIME& modified) {
+    FtpReply reply;
+    return Exchange("MDTM " + path, reply) && ReadTimeReply(reply.text, modified);
+}
+
+bool OwnFtpSession::Exists(const std::string& path, bool& exists) { return FtpNameExists(*this, path, exists); }
 
 std::unique_ptr<RemoteListing> OwnFtpSession::List(WIN32_FIND_DATAA& first) {
     std::unique_ptr<DataChannel> data = StartTransfer("LIST", static_cast<DWORD>(kTransferAscii));

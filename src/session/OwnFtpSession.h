@@ -47,7 +47,13 @@ public:
     bool Rename(const std::string& from, const std::string& to) override;
     bool Delete(const std::string& path) override;
     bool Command(const char* line) override;
-    std::unique_ptr<RemoteFile> Open(const std::string& path, bool forWriting, DWORD transferType) override;
+    // From an offset: REST right before the transfer's command; a write the
+    // server refuses behind a REST appends instead (APPE).
+    std::unique_ptr<RemoteFile> Open(const std::string& path, bool forWriting, DWORD transferType,
+                                     unsigned long long offset) override;
+    bool FileSize(const std::string& path, unsigned long long& size) override;
+    bool FileTime(const std::string& path, FILETIME& modified) override;
+    bool Exists(const std::string& path, bool& exists) override;
     std::unique_ptr<RemoteListing> List(WIN32_FIND_DATAA& first) override;
     bool Close() override;
 
@@ -79,8 +85,12 @@ private:
         FtpReply reply;
         return Exchange(line, reply);
     }
-    // Opens a data connection for `command`, up to its preliminary reply.
-    std::unique_ptr<DataChannel> StartTransfer(const std::string& command, DWORD transferType);
+    // Asks for `transferType` unless the server has it already.
+    bool UseType(DWORD transferType);
+    // Opens a data connection for `command`, up to its preliminary reply,
+    // restarting at `offset` when that is not 0.
+    std::unique_ptr<DataChannel> StartTransfer(const std::string& command, DWORD transferType,
+                                               unsigned long long offset = 0);
     // After a data connection failed with `error`: the server's own word on
     // it when it comes at once (a refused unprotected or unresumed data
     // connection), else `error`.

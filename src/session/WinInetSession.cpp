@@ -3,10 +3,12 @@
 #include "../text/Error.h"
 #include "../platform/Owners.h"
 #include "../platform/Constants.h"
+#include "FtpFileFacts.h"
 
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <string>
 #include <vector>
 
 namespace quorlin {
@@ -121,7 +123,25 @@ bool WinInetSession::Command(const char* line) {
     return FtpCommandA(connection_, FALSE, static_cast<DWORD>(kTransferAscii), line, 0, nullptr) != FALSE;
 }
 
-std::unique_ptr<RemoteFile> WinInetSession::Open(const std::string& path, bool forWriting, DWORD transferType) {
+bool WinInetSession::BinaryCommand(const std::string& line) {
+    return Command("TYPE I") && Command(line.c_str());
+}
+
+bool WinInetSession::FileSize(const std::string& path, unsigned long long& size) {
+    return BinaryCommand("SIZE " + path) && ReadSizeReply(LastServerReplyText(), size);
+}
+
+bool WinInetSession::FileTime(const std::string& path, FILETIME& modified) {
+    return Command(("MDTM " + path).c_str()) && ReadTimeReply(LastServerReplyText(), modified);
+}
+
+bool WinInetSession::Exists(const std::string& path, bool& exists) { return FtpNameExists(*this, path, exists); }
+
+std::unique_ptr<RemoteFile> WinInetSession::Open(const std::string& path, bool forWriting, DWORD transferType,
+                                                 unsigned long long offset) {
+    // The platform sends its TYPE and PASV between this and the transfer's
+    // command; the servers keep the position through them.
+    if (offset > 0 && !BinaryCommand("REST " + std::to_string(offset))) return nullptr;
     ForgetServerReply();
     // Owned at once: a transfer handle left open would block the connection.
     InternetHandle handle;

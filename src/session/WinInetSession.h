@@ -23,12 +23,20 @@ public:
     bool Rename(const std::string& from, const std::string& to) override;
     bool Delete(const std::string& path) override;
     bool Command(const char* line) override;
-    std::unique_ptr<RemoteFile> Open(const std::string& path, bool forWriting, DWORD transferType) override;
+    // From an offset, the platform's transfer follows a REST of its own.
+    std::unique_ptr<RemoteFile> Open(const std::string& path, bool forWriting, DWORD transferType,
+                                     unsigned long long offset) override;
+    bool FileSize(const std::string& path, unsigned long long& size) override;
+    bool FileTime(const std::string& path, FILETIME& modified) override;
+    bool Exists(const std::string& path, bool& exists) override;
     std::unique_ptr<RemoteListing> List(WIN32_FIND_DATAA& first) override;
     // The FTP object closes the handles itself.
     bool Close() override { return true; }
 
 private:
+    // Sends `line` in binary type: SIZE counts bytes only there.
+    bool BinaryCommand(const std::string& line);
+
     HINTERNET connection_;
 };
 

@@ -85,8 +85,8 @@ class SftpRemoteFile : public RemoteFile {
 public:
     // `size`: the file's size when it was opened, if the server said.
     SftpRemoteFile(std::shared_ptr<SftpSession> session, LIBSSH2_SFTP_HANDLE* handle, bool ascii,
-                   std::optional<unsigned long long> size)
-        : session_(std::move(session)), handle_(handle), ascii_(ascii), size_(size) {}
+                   std::optional<unsigned long long> size, unsigned long long offset)
+        : session_(std::move(session)), handle_(handle), ascii_(ascii), size_(size), received_(offset) {}
     ~SftpRemoteFile() override {
         if (handle_) Close();
     }
@@ -196,7 +196,7 @@ private:
     DWORD lastError_ = ERROR_SUCCESS;
     std::string raw_;
     std::optional<unsigned long long> size_;
-    unsigned long long received_ = 0;
+    unsigned long long received_;  // the position read up to
 };
 
 void AnswerPrompts(const char*, int, const char*, int, int prompts, const LIBSSH2_USERAUTH_KBDINT_PROMPT*,
@@ -515,10 +515,13 @@ bool SftpSession::Command(const char* line) {
     return false;
 }
 
-std::unique_ptr<RemoteFile> SftpSession::Open(const std::string& path, bool forWriting, DWORD transferType) {
+std::unique_ptr<RemoteFile> SftpSession::Open(const std::string& path, bool forWriting, DWORD transferType,
+                                              unsigned long long offset) {
     const std::string target = Absolute(path);
-    const unsigned long flags =
-        forWriting ? LIBSSH2_FXF_WRITE | LIBSSH2_FXF_CREAT | LIBSSH2_FXF_TRUNC : LIBSSH2_FXF_READ;
+    // Writing from an offset keeps what stands before it.
+    const unsigned long flags = !forWriting ? LIBSSH2_FXF_READ
+                                : offset > 0 ? LIBSSH2_FXF_WRITE | LIBSSH2_FXF_CREAT
+                                             : LIBSSH2_FXF_WRITE | LIBSSH2_FXF_CREAT | LIBSSH2_FXF_TRUNC;
     int error = 0;
     LIBSSH2_SFTP_HANDLE* handle = AwaitHandle<LIBSSH2_SFTP_HANDLE>(
         [&] {
@@ -530,13 +533,52 @@ std::unique_ptr<RemoteFile> SftpSession::Open(const std::string& path, bool forW
         Fail(error);
         return nullptr;
     }
+    // Each request carries its own offset: the handle's position is the library's.
+    if (offset > 0) libssh2_sftp_seek64(handle, offset);
     std::optional<unsigned long long> size;
     LIBSSH2_SFTP_ATTRIBUTES attributes{};
     if (!forWriting && Await([&] { return libssh2_sftp_fstat_ex(handle, &attributes, 0); }) == 0 &&
         (attributes.flags & LIBSSH2_SFTP_ATTR_SIZE))
         size = attributes.filesize;
     return std::make_unique<SftpRemoteFile>(shared_from_this(), handle,
-                                            transferType == static_cast<DWORD>(kTransferAscii), size);
+                                            transferType == static_cast<DWORD>(kTransferAscii), size, offset);
+}
+
+bool SftpSession::Stat(const std::string& path, LIBSSH2_SFTP_ATTRIBUTES& attributes) {
+    const std::string target = Absolute(path);
+    const int result = Await([&] {
+        return libssh2_sftp_stat_ex(sftp_, target.c_str(), static_cast<unsigned int>(target.size()),
+                                    LIBSSH2_SFTP_STAT, &attributes);
+    });
+    return result == 0 ? true : Fail(result);
+}
+
+bool SftpSession::FileSize(const std::string& path, unsigned long long& size) {
+    LIBSSH2_SFTP_ATTRIBUTES attributes{};
+    if (!Stat(path, attributes)) return false;
+    // A folder has no size to tell, as FTP servers refuse SIZE for one.
+    if (IsFolder(attributes) || !(attributes.flags & LIBSSH2_SFTP_ATTR_SIZE)) {
+        SetLastError(ERROR_DIRECTORY);
+        return false;
+    }
+    size = attributes.filesize;
+    return true;
+}
+
+bool SftpSession::FileTime(const std::string& path, FILETIME& modified) {
+    LIBSSH2_SFTP_ATTRIBUTES attributes{};
+    if (!Stat(path, attributes)) return false;
+    if (!(attributes.flags & LIBSSH2_SFTP_ATTR_ACMODTIME)) return StatusFailure(LIBSSH2_FX_OP_UNSUPPORTED);
+    modified = UnixToFileTime(static_cast<long long>(attributes.mtime));
+    return true;
+}
+
+bool SftpSession::Exists(const std::string& path, bool& exists) {
+    LIBSSH2_SFTP_ATTRIBUTES attributes{};
+    exists = Stat(path, attributes);
+    if (exists) return true;
+    const unsigned long status = GetLastError() == kExtendedError ? libssh2_sftp_last_error(sftp_) : 0;
+    return status == LIBSSH2_FX_NO_SUCH_FILE || status == LIBSSH2_FX_NO_SUCH_PATH;
 }
 
 std::unique_ptr<RemoteListing> SftpSession::List(WIN32_FIND_DATAA& first) {

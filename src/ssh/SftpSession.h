@@ -17,6 +17,7 @@
 typedef struct _LIBSSH2_SESSION LIBSSH2_SESSION;
 typedef struct _LIBSSH2_SFTP LIBSSH2_SFTP;
 typedef struct _LIBSSH2_SFTP_HANDLE LIBSSH2_SFTP_HANDLE;
+typedef struct _LIBSSH2_SFTP_ATTRIBUTES LIBSSH2_SFTP_ATTRIBUTES;
 
 namespace quorlin {
 
@@ -54,7 +55,12 @@ public:
     // SFTP has no commands of FTP's: announcing UTF-8 names succeeds (they
     // are UTF-8 already); anything else is refused as unknown.
     bool Command(const char* line) override;
-    std::unique_ptr<RemoteFile> Open(const std::string& path, bool forWriting, DWORD transferType) override;
+    std::unique_ptr<RemoteFile> Open(const std::string& path, bool forWriting, DWORD transferType,
+                                     unsigned long long offset) override;
+    // From the server's stat of the name (a link: of what it points to).
+    bool FileSize(const std::string& path, unsigned long long& size) override;
+    bool FileTime(const std::string& path, FILETIME& modified) override;
+    bool Exists(const std::string& path, bool& exists) override;
     std::unique_ptr<RemoteListing> List(WIN32_FIND_DATAA& first) override;
     bool Close() override;
 
@@ -87,6 +93,7 @@ private:
     // still asks for (empty: logged in).
     bool AuthenticateWithKey(std::string& methods);
     bool StatusFailure(unsigned long status);
+    bool Stat(const std::string& path, LIBSSH2_SFTP_ATTRIBUTES& attributes);
 
 public:
     // The password, the answer to every keyboard-interactive prompt.

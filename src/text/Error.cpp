@@ -86,13 +86,25 @@ HRESULT RaiseError(HRESULT code, const wchar_t* source, const std::wstring& desc
     return code;
 }
 
-bool LastReplyIsFailure() {
+std::string LastServerReplyText() {
     std::vector<char> reply(kErrorTextBufferChars, '\0');
-    if (!LastServerReply(reply)) return false;
-    const char* last = reply.data();
-    for (const char* c = reply.data(); *c; ++c)
+    if (!LastServerReply(reply)) return std::string();
+    return std::string(reply.data());
+}
+
+int LastReplyCode() {
+    const std::string reply = LastServerReplyText();
+    const char* last = reply.c_str();
+    for (const char* c = reply.c_str(); *c; ++c)
         if (c[0] == '\n' && c[1] >= '0' && c[1] <= '9') last = c + 1;
-    return (last[0] == '4' || last[0] == '5') && last[1] >= '0' && last[1] <= '9' && last[2] >= '0' && last[2] <= '9';
+    for (int i = 0; i < 3; ++i)
+        if (last[i] < '0' || last[i] > '9') return 0;
+    return (last[0] - '0') * 100 + (last[1] - '0') * 10 + (last[2] - '0');
+}
+
+bool LastReplyIsFailure() {
+    const int code = LastReplyCode();
+    return code >= 400 && code < 600;
 }
 
 HRESULT CheckPlatformText(std::wstring_view text, const wchar_t* source, const PlatformFailure& failure) {

@@ -30,6 +30,10 @@ struct PlatformFailure {
 // Whether the server's last reply on this thread ends in a failure (its last
 // line starts with a 4xx or 5xx code).
 bool LastReplyIsFailure();
+// The server's last reply on this thread, and the code its last line starts
+// with (0 when it starts with none).
+std::string LastServerReplyText();
+int LastReplyCode();
 
 // The server's last reply on this thread as the component's own FTP client
 // read it: the error texts and LastReplyIsFailure read it instead of the

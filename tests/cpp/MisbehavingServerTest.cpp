@@ -85,6 +85,41 @@ TEST_P(MisbehavingFtpServer, GarbageAndOverlongLinesNeitherCrashNorHideTheGoodEn
     ExpectStillUsable();
 }
 
+// A transfer the server cuts half way (426) leaves what arrived; the next
+// resumed call moves only the rest, and the file is whole, byte for byte.
+TEST_P(MisbehavingFtpServer, TransfersCutHalfWayResumeWhereTheyStopped) {
+    ComPtr<_FTP4> ftp;
+    ASSERT_EQ(S_OK, ftp_.As(&ftp));
+    std::string pattern(65536, '\0');
+    for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<char>(i % 251);
+    const std::wstring mode = GetParam() ? L"passive" : L"active";
+    const std::wstring local = Scratch() + L"\\cut-" + mode + L".bin", source = Scratch() + L"\\up-" + mode + L".bin";
+    DeleteFileW(local.c_str());
+    ASSERT_TRUE(WriteBytes(source, pattern));
+    Ftp_Transfer_Type binary = TransferBinary;
+    ASSERT_EQ(S_OK, ftp->put_TransferType(&binary));
+    TextArgument cut(L"cut.bin"), cutUp(L"cut-up.bin"), localPath(local), sourcePath(source);
+
+    ExpectRaised(static_cast<HRESULT>(0x80040214), ftp->ResumeGetFile(*&cut, *&localPath),
+                 L"Error resuming file from the remote server.", L"426");
+    EXPECT_EQ(pattern.substr(0, 32768), ReadBytes(local).value_or(""));
+    EXPECT_EQ(S_OK, ftp->ResumeGetFile(*&cut, *&localPath));
+    EXPECT_EQ(pattern, ReadBytes(local).value_or(""));
+
+    ExpectRaised(static_cast<HRESULT>(0x80040207), ftp->PutFile(&sourcePath, &cutUp),
+                 L"Error putting file to remote server.", L"");
+    double size = 0;
+    EXPECT_EQ(S_OK, ftp->FileSize(*&cutUp, &size));
+    EXPECT_EQ(32768.0, size);
+    EXPECT_EQ(S_OK, ftp->ResumePutFile(*&sourcePath, *&cutUp));
+    const std::wstring back = Scratch() + L"\\back-" + mode + L".bin";
+    TextArgument backPath(back);
+    VARIANT_BOOL overwrite = VARIANT_TRUE;
+    ASSERT_EQ(S_OK, ftp->GetFile(&cutUp, &backPath, &overwrite));
+    EXPECT_EQ(pattern, ReadBytes(back).value_or(""));
+    ExpectStillUsable();
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, MisbehavingFtpServer, ::testing::Values(true, false),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return std::string(info.param ? "passive" : "active");

@@ -111,6 +111,8 @@ std::string TypeName(ITypeInfo* info, const TYPEDESC& desc) {
     case VT_PTR: return TypeName(info, *desc.lptdesc) + "*";
     case VT_I4: return "long";
     case VT_BOOL: return "VARIANT_BOOL";
+    case VT_R8: return "double";
+    case VT_DATE: return "DATE";
     case VT_BSTR: return "BSTR";
     case VT_VARIANT: return "VARIANT";
     case VT_UNKNOWN: return "IUnknown";
@@ -307,7 +309,7 @@ TEST(Reference, DocumentsEveryClassInterfaceMemberAndEnumeration) {
     const TypeLibraryTables tables =
         TablesOf(library.Get(), WriterValueNames(RepositoryFile("src/com/quorlin.idl")));
     ASSERT_EQ(4u, tables.classes.size());
-    ASSERT_EQ(8u, tables.interfaces.size());
+    ASSERT_EQ(9u, tables.interfaces.size());
     ASSERT_EQ(3u, tables.enumerations.size());
     ExpectRows(tables.classes, TableAfter(reference, "## Classes"), "classes");
     ExpectRows(tables.interfaces, TableAfter(reference, "## Interfaces"), "interfaces");

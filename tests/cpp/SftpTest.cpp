@@ -192,6 +192,8 @@ TEST_F(Sftp, DownloadsCutHalfWayNeverSucceed) {
     for (const wchar_t* name : {L"stall.bin", L"drop.bin"}) {
         ComPtr<_FTP4> ftp = SftpObject(Port("QUORLIN_SFTP_STALL_PORT"), EnvText("QUORLIN_SFTP_ECDSA_FINGERPRINT"));
         ftp->put_Timeout(2);
+        Ftp_Transfer_Type binary = TransferBinary;
+        ftp->put_TransferType(&binary);
         ASSERT_EQ(S_OK, ftp->OpenConnection()) << name;
         TextArgument remote(name), local(kept);
         VARIANT_BOOL overwrite = VARIANT_TRUE;
@@ -208,6 +210,22 @@ TEST_F(Sftp, DownloadsCutHalfWayNeverSucceed) {
         EXPECT_EQ(S_OK, ftp->GetFile(&whole, &local, &overwrite));
         EXPECT_EQ(65536u, ReadBytes(kept).value_or("").size());
         ASSERT_TRUE(WriteBytes(kept, "the old content"));
+    }
+    // A resumed download cut the same way keeps what arrived, and the next one
+    // fetches only the rest.
+    std::string content(65536, '\0');
+    for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i % 251);
+    const std::wstring resumed = folder + L"\\resumed.bin";
+    DeleteFileW(resumed.c_str());
+    TextArgument drop(L"drop.bin"), local(resumed);
+    for (HRESULT expected : {static_cast<HRESULT>(0x80040214), S_OK}) {
+        ComPtr<_FTP4> ftp = SftpObject(Port("QUORLIN_SFTP_STALL_PORT"), EnvText("QUORLIN_SFTP_ECDSA_FINGERPRINT"));
+        ftp->put_Timeout(2);
+        ASSERT_EQ(S_OK, ftp->OpenConnection());
+        EXPECT_EQ(expected, ftp->ResumeGetFile(*&drop, *&local));
+        const std::string arrived = ReadBytes(resumed).value_or("");
+        EXPECT_EQ(content.substr(0, arrived.size()), arrived);
+        EXPECT_EQ(expected == S_OK, arrived.size() == content.size()) << arrived.size();
     }
     WIN32_FIND_DATAW entry;
     HANDLE find = FindFirstFileW((folder + L"\\*.tmp").c_str(), &entry);

@@ -4,13 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string_view>
+
 namespace {
 
 struct Member {
     const wchar_t* name;
     INVOKEKIND kind;
     DISPID id;
-    const wchar_t* parameters;  // "name:type" separated by blanks; "=" marks by value
+    const wchar_t* parameters;  // "name:type" separated by blanks; "=" marks by value, "?" optional
     const wchar_t* result;      // type of the retval, or "" for none
 };
 
@@ -25,6 +28,8 @@ std::wstring TypeName(ITypeInfo* info, const TYPEDESC& desc) {
     case VT_PTR: return TypeName(info, *desc.lptdesc) + L"*";
     case VT_I4: return L"long";
     case VT_BOOL: return L"bool";
+    case VT_R8: return L"double";
+    case VT_DATE: return L"date";
     case VT_BSTR: return L"text";
     case VT_VARIANT: return L"variant";
     case VT_UNKNOWN: return L"IUnknown";
@@ -85,13 +90,13 @@ void ExpectInterface(ITypeLib* library, UINT index, const wchar_t* interfaceName
         EXPECT_EQ(member.id, desc->memid) << "slot " << slot + 1;
         EXPECT_EQ(member.kind, desc->invkind) << "slot " << slot + 1;
         EXPECT_EQ(static_cast<SHORT>((firstSlot + slot) * sizeof(void*)), desc->oVft) << "slot " << slot + 1;
-        EXPECT_EQ(0, desc->cParamsOpt);
+        const std::wstring_view declared = member.parameters;
+        EXPECT_EQ(std::count(declared.begin(), declared.end(), L'?'), desc->cParamsOpt) << "slot " << slot + 1;
         std::wstring parameters, result;
         for (SHORT p = 0; p < desc->cParams; ++p) {
             const ELEMDESC& element = desc->lprgelemdescParam[p];
             std::wstring type = TypeName(info.Get(), element.tdesc);
             USHORT flags = element.paramdesc.wParamFlags;
-            EXPECT_FALSE(flags & PARAMFLAG_FOPT);
             if (flags & PARAMFLAG_FRETVAL) {
                 result = type.substr(0, type.size() - 1);
                 continue;
@@ -100,7 +105,7 @@ void ExpectInterface(ITypeLib* library, UINT index, const wchar_t* interfaceName
             bool byReference = (flags & PARAMFLAG_FIN) && (flags & PARAMFLAG_FOUT);
             if (!parameters.empty()) parameters += L" ";
             parameters += std::wstring(static_cast<UINT>(p + 1) < nameCount && names[p + 1] ? names[p + 1] : L"?") +
-                          L":" + type + (byReference ? L"" : L"=");
+                          L":" + type + (byReference ? L"" : L"=") + ((flags & PARAMFLAG_FOPT) ? L"?" : L"");
         }
         // A type library keeps no name for a property writer's value: only its type is compared.
         std::wstring expected = member.parameters;
@@ -123,9 +128,9 @@ TEST(TypeLibrary, HoldsTheElevenTypesInOrderAndTheSecondInterfacesBehind) {
     ASSERT_TRUE(library);
     const wchar_t* expected[] = {L"_FTP", L"FTP", L"_HTTP", L"HTTP", L"_FTPFile", L"FTPFile",
                                  L"_FTPFiles", L"FTPFiles", L"Directory_Listing_Type", L"Ftp_Transfer_Type",
-                                 L"enum_FileType", L"_FTP2", L"_HTTP2", L"_FTP3", L"_FTP4"};
-    ASSERT_EQ(15u, library->GetTypeInfoCount());
-    for (UINT i = 0; i < 15; ++i) {
+                                 L"enum_FileType", L"_FTP2", L"_HTTP2", L"_FTP3", L"_FTP4", L"_FTPFile2"};
+    ASSERT_EQ(16u, library->GetTypeInfoCount());
+    for (UINT i = 0; i < 16; ++i) {
         BSTR name = nullptr, help = nullptr;
         ASSERT_EQ(S_OK, library->GetDocumentation(i, &name, &help, nullptr, nullptr));
         EXPECT_EQ(std::wstring(expected[i]), name);
@@ -151,7 +156,8 @@ TEST(TypeLibrary, ClassesAreCreatableWithTheirNewestInterfaceAsDefault) {
     ComPtr<ITypeLib> library = LoadLibraryFromDll();
     ASSERT_TRUE(library);
     const std::pair<UINT, std::vector<const wchar_t*>> classes[] = {
-        {1, {L"_FTP4", L"_FTP3", L"_FTP2", L"_FTP"}}, {3, {L"_HTTP2", L"_HTTP"}}, {5, {L"_FTPFile"}}, {7, {L"_FTPFiles"}}};
+        {1, {L"_FTP4", L"_FTP3", L"_FTP2", L"_FTP"}}, {3, {L"_HTTP2", L"_HTTP"}},
+        {5, {L"_FTPFile2", L"_FTPFile"}}, {7, {L"_FTPFiles"}}};
     for (const auto& [index, interfaces] : classes) {
         ComPtr<ITypeInfo> info;
         ASSERT_EQ(S_OK, library->GetTypeInfo(index, &info));
@@ -271,6 +277,10 @@ TEST(TypeLibrary, HttpAndListingInterfaceMembers) {
         {L"CreationTime", P, 0x68030000, L"str_creation_time:text*", L""},
         {L"CreationTime", G, 0x68030000, L"", L"text"},
     });
+    ExpectInterface(library.Get(), 15, L"_FTPFile2", {
+        {L"Size", G, 0x68030007, L"", L"double"},
+        {L"Modified", G, 0x68030008, L"", L"variant"},
+    }, IID__FTPFile, 7 + 14);
     ExpectInterface(library.Get(), 6, L"_FTPFiles", {
         {L"Count", M, 0x60030002, L"", L"long"},
         {L"Item", M, 0, L"var_idx:variant=", L"_FTPFile*"},
@@ -309,6 +319,13 @@ TEST(TypeLibrary, LaterInterfacesExtendTheEarlier) {
         {L"PrivateKeyFile", P, 0x68030016, L"str_path:text=", L""},
         {L"PrivateKeyPassphrase", G, 0x68030017, L"", L"text"},
         {L"PrivateKeyPassphrase", P, 0x68030017, L"str_passphrase:text=", L""},
+        {L"FileSize", M, 0x60030019, L"str_remote_path:variant=", L"double"},
+        {L"FileTime", M, 0x6003001A, L"str_remote_path:variant=", L"date"},
+        {L"FileExists", M, 0x6003001B, L"str_remote_path:variant=", L"bool"},
+        {L"PutText", M, 0x6003001C, L"str_text:variant= str_remote_path:variant= lng_code_page:variant=?", L""},
+        {L"GetText", M, 0x6003001D, L"str_remote_path:variant= lng_code_page:variant=?", L"text"},
+        {L"ResumeGetFile", M, 0x6003001E, L"str_remote_path:variant= str_local_path:variant=", L""},
+        {L"ResumePutFile", M, 0x6003001F, L"str_local_path:variant= str_remote_path:variant=", L""},
     }, IID__FTP3, 7 + 29 + 4 + 4);
 }
 

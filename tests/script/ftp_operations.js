@@ -50,6 +50,30 @@ e = raised(function () { ftp.GetFile("gone.txt", localFolder + "\\one.txt", -1);
 check(raisedWith(e, -2147220984, "Error getting file from the remote server." + (sftp ? "2 " : "5")), "missing remote: " + describe(e));
 check(readAll(localFolder + "\\one.txt") === "newer", "the local file survives a failed download");
 
+// Text beyond the BMP and beyond ASCII names: UTF-8 both ways, a byte-order
+// mark honoured, a character the code page lacks refused before anything is sent.
+var smile = "\uD83D\uDE00 \u65E5\u672C";
+ftp.CodePage = 65001;
+e = raised(function () { ftp.PutText(smile, "\u65E5\u672C.txt"); });
+check(e === null && ftp.FileSize("\u65E5\u672C.txt") === 11 && ftp.GetText("\u65E5\u672C.txt", undefined) === smile &&
+      ftp.FileExists("\u65E5\u672C.txt"), "UTF-8 text under a UTF-8 name: " + describe(e));
+ftp.DeleteFile("\u65E5\u672C.txt");
+ftp.CodePage = 0;
+ftp.PutText("\uFEFFmarked", "bom.txt");
+check(ftp.FileSize("bom.txt") === 9 && ftp.GetText("bom.txt") === "marked" && ftp.GetText("bom.txt", 1252) === "\u00EF\u00BB\u00BFmarked",
+      "a UTF-8 byte-order mark is removed, unless a code page other than UTF-8 is given");
+ftp.DeleteFile("bom.txt");
+e = raised(function () { ftp.PutText(smile, "lost.txt", 1252); });
+check(raisedWith(e, -2147220974, "Error putting text to the remote server.PutText error code: 1113 ") && !ftp.FileExists("lost.txt"),
+      "a character that code page 1252 lacks: " + describe(e));
+e = raised(function () { ftp.PutText("\uD800", "lone.txt"); });
+check(raisedWith(e, -2147220974, "Error putting text to the remote server.PutText error code: 1113 "), "a lone surrogate: " + describe(e));
+e = raised(function () { ftp.FileSize(null); });
+check(e !== null && e.number === -2146828194, "null name: " + describe(e));
+e = raised(function () { ftp.ResumeGetFile("one.txt", localFolder + "\\a\u0000b"); });
+check(raisedWith(e, -2147220972, "Error resuming file from the remote server.ResumeGetFile error code: 87 "), "NUL in a local path: " + describe(e));
+ftp.TransferType = 2;
+
 e = raised(function () { ftp.RenameFile("one.txt", 2); });
 check(e === null && fso.FileExists(remoteFolder + "\\2"), "rename to a number's text: " + describe(e));
 e = raised(function () { ftp.DeleteFile("2"); ftp.DeleteFile("2"); });

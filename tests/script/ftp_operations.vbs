@@ -116,6 +116,88 @@ Check fso.GetFolder(localFolder).Files.Count = 2, "no temporary file left"
 ftp.PutFile localFolder & "\absent.txt", "absent.txt"
 CheckError -2147220985, "Error putting file to remote server.PutFile error code: 2 ", "PutFile missing local"
 
+' What a page asks of a remote file without moving it: a 5 GiB file that takes
+' no room on the server, a file with a known time, a folder, a missing name.
+Dim fixtures, dated, files
+fixtures = Replace(login & "/fixtures/", "//", "/")
+dated = Split(environment.Item("QUORLIN_DATED_LOCAL"))
+Check ftp.FileSize(fixtures & "big.bin") = 5368709120, "FileSize beyond 4 GiB"
+Check ftp.FileTime(fixtures & "dated.txt") = DateSerial(dated(0), dated(1), dated(2)) + _
+    TimeSerial(dated(3), dated(4), dated(5)), "FileTime in local time"
+Check ftp.FileExists(fixtures & "big.bin") And ftp.FileExists(login) And Not ftp.FileExists("missing.bin"), _
+    "FileExists: a file, a folder, a missing name"
+Check ftp.Directory = Replace(login & "/" & workspace, "//", "/"), "FileExists of a folder comes back"
+x = ftp.FileSize("missing.bin")
+CheckError -2147220977, "Error getting file size from the remote server." & refused, "FileSize of a missing name"
+x = ftp.FileTime("missing.bin")
+CheckError -2147220976, "Error getting file time from the remote server." & refused, "FileTime of a missing name"
+x = ftp.FileExists("two" & vbCrLf & "DELE up.bin")
+CheckError -2147220975, "Error reading remote file information.FileExists error code: 87 ", "a name that breaks the line"
+ftp.Directory = fixtures
+Set files = ftp.Files
+Check files("big.bin").Size = 5368709120 And files("dated.txt").Size = 5, "Size of listed files"
+Check Year(files("dated.txt").Modified) = CInt(dated(0)) And Month(files("dated.txt").Modified) = CInt(dated(1)), _
+    "Modified of a listed file"
+ftp.Directory = Replace(login & "/" & workspace, "//", "/")
+
+' Text without a local file, always stored in binary type: its line ends stay.
+ftp.TransferType = 1
+Dim csv
+csv = "id;name" & vbCrLf & "1;caf" & Chr(233) & vbLf
+ftp.PutText csv, "report one.csv"
+CheckNoError "PutText"
+Check ReadAll(remoteFolder & "\report one.csv") = "id;name" & vbCrLf & "1;caf" & Chr(195) & Chr(169) & vbLf, _
+    "UTF-8 without a byte-order mark"
+Check ftp.FileSize("report one.csv") = Len(csv) + 1 And ftp.FileExists("report one.csv"), "a name with a blank"
+Check ftp.GetText("report one.csv") = csv, "GetText gives back what PutText stored"
+ftp.PutText csv, "latin.csv", 1252
+Check ftp.FileSize("latin.csv") = Len(csv) And ftp.GetText("latin.csv", 1252) = csv, "code page 1252"
+x = ftp.GetText("latin.csv")
+CheckError -2147220973, "Error getting text from the remote server.GetText error code: 1113 ", "bytes that are no UTF-8"
+x = ftp.GetText(fixtures & "big.bin")
+CheckError -2147220973, "Error getting text from the remote server.GetText error code: 8 ", "5 GiB are no text"
+ftp.PutText "", "empty.txt"
+Check ftp.FileSize("empty.txt") = 0 And ftp.GetText("empty.txt") = "", "an empty text"
+Dim wide
+Set wide = fso.CreateTextFile(remoteFolder & "\wide.txt", True, True)
+wide.Write "wide " & Chr(233)
+wide.Close
+Check ftp.GetText("wide.txt") = "wide " & Chr(233), "a UTF-16 byte-order mark"
+ftp.PutText csv, "x.csv", 12345
+CheckError 5, "", "a code page the system lacks"
+ftp.TransferType = 2
+
+' Resumed transfers: a local or remote file cut short is completed from where it ends.
+Dim whole, partFile
+whole = String(150000, "a") & String(150000, "b")
+partFile = localFolder & "\part.bin"
+WriteAll localFolder & "\whole.bin", whole
+ftp.PutFile localFolder & "\whole.bin", "whole.bin"
+WriteAll partFile, Left(whole, 123457)
+ftp.ResumeGetFile "whole.bin", partFile
+CheckNoError "ResumeGetFile"
+Check ReadAll(partFile) = whole, "the rest of the remote file appended"
+ftp.ResumeGetFile "whole.bin", partFile
+ftp.ResumeGetFile "whole.bin", localFolder & "\fresh.bin"
+CheckNoError "ResumeGetFile of a whole and of a missing file"
+Check ReadAll(partFile) = whole And ReadAll(localFolder & "\fresh.bin") = whole, "nothing added, all fetched"
+WriteAll partFile, whole & "x"
+ftp.ResumeGetFile "whole.bin", partFile
+CheckError -2147220972, "Error resuming file from the remote server.ResumeGetFile error code: 38 ", "local file longer"
+Check ReadAll(partFile) = whole & "x", "the longer local file stays"
+ftp.PutText Left(whole, 98765), "resumed.bin"
+ftp.ResumePutFile localFolder & "\whole.bin", "resumed.bin"
+CheckNoError "ResumePutFile"
+ftp.ResumePutFile localFolder & "\whole.bin", "new.bin"
+CheckNoError "ResumePutFile of a missing remote file"
+Check ReadAll(remoteFolder & "\resumed.bin") = whole And ReadAll(remoteFolder & "\new.bin") = whole, "uploads completed"
+ftp.ResumePutFile partFile, "whole.bin"
+CheckNoError "ResumePutFile of a longer local file"
+Check ReadAll(remoteFolder & "\whole.bin") = whole & "x", "its last byte added"
+WriteAll partFile, "ab"
+ftp.ResumePutFile partFile, "whole.bin"
+CheckError -2147220971, "Error resuming file to the remote server.ResumePutFile error code: 38 ", "remote file longer"
+
 ' Rename, delete and remove.
 ftp.RenameFile "up.txt", "123/moved.txt"
 CheckNoError "RenameFile into a folder"

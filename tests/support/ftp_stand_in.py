@@ -8,12 +8,18 @@ password log in; each directory name below the root is a kind of listing:
     /many      60 plain entries
     /opts      one entry, opts-seen-N.txt: how many times this session was
                sent OPTS UTF8 ON (the user "refuser" has each refused)
-and any other directory lists three plain files.
+and any other directory lists three plain files. Files, in any directory and
+kept for as long as the server runs (SIZE and REST answer for them):
+    cut.bin      64 KiB; RETR from its start sends half of it, then 426
+    cut-up.bin   STOR from its start takes 32 KiB of it, then 426
     ftp_stand_in.py PORT"""
 import socket
 import sys
 
 from scripted_servers import FtpSession, Server
+
+CUT_SIZE = 65536
+files = {'cut.bin': bytes(i % 251 for i in range(CUT_SIZE))}
 
 LINE = '-rw-r--r--    1 1000     1000         %d Jan 05 10:00 %s\r\n'
 
@@ -46,6 +52,7 @@ class Session(FtpSession):
         self.active = None
         self.user = ''
         self.utf8_requests = 0
+        self.restart = 0
         self.reply('220 stand-in ready')
         for command, argument in self.commands():
             if command == 'USER':
@@ -75,22 +82,52 @@ class Session(FtpSession):
                 self.reply('200 PORT ok')
             elif command in ('LIST', 'NLST'):
                 self.send_listing()
+            elif command == 'SIZE':
+                self.reply('213 %d' % len(files[argument]) if argument in files else '550 no such file')
+            elif command == 'REST':
+                self.restart = int(argument)
+                self.reply('350 Restarting at %d' % self.restart)
+            elif command in ('RETR', 'STOR'):
+                self.transfer(command, argument)
             elif command == 'QUIT':
                 self.reply('221 bye')
                 return
             else:
                 self.reply('502 not here')
 
-    def send_listing(self):
-        data, cut = listing(self.directory, self)
+    def data_connection(self):
         self.reply('150 here it comes')
         if self.passive:
             connection, _ = self.passive.accept()
             self.passive.close()
             self.passive = None
-        else:
-            connection = socket.create_connection(self.active)
+            return connection
+        return socket.create_connection(self.active)
+
+    def send_listing(self):
+        data, cut = listing(self.directory, self)
+        connection = self.data_connection()
         connection.sendall(data)
+        connection.close()
+        self.reply('426 Connection closed; transfer aborted.' if cut else '226 done')
+
+    def transfer(self, command, name):
+        start, self.restart = self.restart, 0
+        if command == 'RETR' and name not in files:
+            return self.reply('550 no such file')
+        connection = self.data_connection()
+        cut = start == 0 and name == ('cut.bin' if command == 'RETR' else 'cut-up.bin')
+        if command == 'RETR':
+            content = files[name][start:]
+            connection.sendall(content[:len(content) // 2] if cut else content)
+        else:
+            received = b''
+            for piece in iter(lambda: connection.recv(4096), b''):
+                received += piece
+                if cut and len(received) >= CUT_SIZE // 2:
+                    received = received[:CUT_SIZE // 2]
+                    break
+            files[name] = files.get(name, b'')[:start] + received
         connection.close()
         self.reply('426 Connection closed; transfer aborted.' if cut else '226 done')
 

@@ -1,8 +1,10 @@
 """An SFTP server that misbehaves in the middle of a download, for what no
-real server does on cue. Any user and password log in. Reading a file:
-    stall.bin   half of 64 KiB, then no reply to the next read ever
-    drop.bin    half of 64 KiB, then the connection ends (no end-of-file)
-    any other   64 KiB and end-of-file
+real server does on cue. Any user and password log in. Every file holds the
+same 64 KiB (byte i is i modulo 251); reading it from its start:
+    stall.bin   half of it, then no reply to the next read ever
+    drop.bin    half of it, then the connection ends (no end-of-file)
+    any other   all of it and end-of-file
+and reading from further on gives the rest and end-of-file.
 Everything held ends with the server, which ends by itself after 30 minutes.
 Runs on Debian's paramiko (/usr/bin/python3).
     ssh_stall_server.py PORT HOST-KEY"""
@@ -14,6 +16,7 @@ import time
 import paramiko
 
 SIZE = 65536
+CONTENT = bytes(i % 251 for i in range(SIZE))
 forever = threading.Event()
 
 
@@ -32,15 +35,17 @@ class File(paramiko.SFTPHandle):
     def __init__(self, name, transport):
         super().__init__()
         self.name, self.transport = name, transport
+        self.start = None
 
     def read(self, offset, length):
-        if offset >= SIZE // 2 and self.name in ('stall.bin', 'drop.bin'):
+        self.start = offset if self.start is None else self.start
+        if offset >= SIZE // 2 and self.start == 0 and self.name in ('stall.bin', 'drop.bin'):
             if self.name == 'drop.bin':
                 self.transport.close()
             forever.wait()
         if offset >= SIZE:
             return b''
-        return b'r' * min(length, SIZE - offset)
+        return CONTENT[offset:offset + length]
 
 
 class Files(paramiko.SFTPServerInterface):
@@ -53,6 +58,14 @@ class Files(paramiko.SFTPServerInterface):
 
     def open(self, path, flags, attr):
         return File(path.rsplit('/', 1)[-1], self.transport)
+
+    def stat(self, path):
+        attributes = paramiko.SFTPAttributes()
+        attributes.st_size, attributes.st_mode = SIZE, 0o100644
+        attributes.st_atime = attributes.st_mtime = 1600000000
+        return attributes
+
+    lstat = stat
 
 
 def serve(connection, host_key):
