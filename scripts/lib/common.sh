@@ -264,7 +264,8 @@ keys_left() {
             'Interface\{83B0D1E7-D639-43BD-82E2-5143BCBAB223}' 'Interface\{5B0E8F0C-6A3B-4D2E-9C71-2F4B8D1E6A30}' \
             'Interface\{8C3D2A71-0E94-4B6F-A5D8-71C0E93B4F12}' 'Interface\{13017527-C4AE-447B-8A55-B6405D374B50}' \
             'Interface\{D087C19B-2D3E-4E9E-A493-78DB7E715063}' 'Interface\{E2A54C37-91D8-4F0B-B6E3-5C07A9D2F148}' \
-            'Interface\{0032DD25-7DCB-459C-A3B2-D668738B7812}'; do
+            'Interface\{0032DD25-7DCB-459C-A3B2-D668738B7812}' \
+            'Interface\{654E45B4-12B1-463E-AB95-C4D6A03D0C72}'; do
             if wine_run "$OUT/reg.log" "$WINE" reg query "HKCR\\$key" "/reg:$view"; then echo "$key (view $view)"; fi
         done
     done
