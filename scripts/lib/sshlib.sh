@@ -19,6 +19,8 @@ SSH_BUILD=$DEPS/ssh-build
 SSH_KEYRING=/usr/share/keyrings/debian-archive-keyring.gpg
 # mbedtls_user_config.h and threading_alt.h: mbedTLS's threading layer on Win32.
 SSH_CONFIG_DIR=$REPO/src/ssh/mbedtls
+# Our fixes to libssh2, on top of Debian's patches.
+SSH_LIBSSH2_PATCHES=$REPO/scripts/lib/libssh2-repeated-sig-algs.patch
 # Quoted for the shell that make runs.
 SSH_CFLAGS="-Os -ffunction-sections -fdata-sections -I$SSH_CONFIG_DIR -DMBEDTLS_USER_CONFIG_FILE='<mbedtls_user_config.h>'"
 
@@ -27,7 +29,7 @@ ssh_library_dir() { echo "$DEPS/ssh-$1"; }
 # What a build is made from; a build stamped with anything else is made anew.
 ssh_recipe() {
     printf 'libssh2 %s, mbedTLS %s, %s, licences, %s' "$SSH_LIBSSH2_VERSION" "$SSH_MBEDTLS_VERSION" "$SSH_CFLAGS" \
-        "$(cat "$SSH_CONFIG_DIR"/*.h | sha256sum | cut -c1-16)"
+        "$(cat "$SSH_CONFIG_DIR"/*.h $SSH_LIBSSH2_PATCHES | sha256sum | cut -c1-16)"
 }
 
 build_ssh_libraries() {  # arch
@@ -44,6 +46,7 @@ build_ssh_libraries() {  # arch
     rm -rf "$prefix" "${SSH_BUILD:?}/$arch"
     mkdir -p "$SSH_BUILD/$arch"
     ssh_build_mbedtls "$arch" "$prefix" || return 1
+    ssh_patch_libssh2 || return 1
     ssh_build_libssh2 "$arch" "$prefix" || return 1
     # threading.h includes threading_alt.h; users need the same user config.
     cp "$SSH_CONFIG_DIR/threading_alt.h" "$SSH_CONFIG_DIR/mbedtls_user_config.h" "$prefix/include/"
@@ -82,6 +85,16 @@ ssh_build_mbedtls() {  # arch prefix
     mkdir -p "$prefix/include" "$prefix/lib"
     cp -r "$SSH_MBEDTLS_SOURCE/include/mbedtls" "$SSH_MBEDTLS_SOURCE/include/psa" "$prefix/include/"
     cp "$build/library/libmbedcrypto.a" "$prefix/lib/"
+}
+
+# Our patches, each applied once to the unpacked source (a patch already in
+# place is left as it is).
+ssh_patch_libssh2() {
+    local patch
+    for patch in $SSH_LIBSSH2_PATCHES; do
+        (cd "$SSH_LIBSSH2_SOURCE" && { patch -p1 -R -s -f --dry-run <"$patch" >/dev/null 2>&1 ||
+            ssh_step "$SSH_BUILD/patch-$(basename "$patch").log" patch -p1 -f -i "$patch"; }) || return 1
+    done
 }
 
 # Static only: with _WINDLL or LIBSSH2_EXPORTS defined, libssh2.h would

@@ -1,4 +1,5 @@
 // The four exports of the in-process server.
+#include "../text/Error.h"
 #include "Boundary.h"
 #include "ClassTable.h"
 #include "Module.h"
@@ -8,11 +9,13 @@
 
 using namespace quorlin;
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        module::SetInstance(instance);
-        DisableThreadLibraryCalls(instance);
-    }
+// Each ending thread lets go of what it kept of server replies (and the
+// thread unloading the library of its own; at the process's end nothing is
+// freed, as the other threads are gone already).
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_ATTACH) module::SetInstance(instance);
+    if (reason == DLL_THREAD_DETACH) ForgetThreadState();
+    if (reason == DLL_PROCESS_DETACH && !reserved) ForgetThreadState(true);
     return TRUE;
 }
 

@@ -32,12 +32,12 @@ std::wstring NextEntryMessage(DWORD code) {
     return message::kListingNextPrefix + std::to_wstring(code) + L")(0)";
 }
 
-// Reads the listing, handing each record to `add`; stops early once `keepOn` says so.
-void ReadListing(FtpSession& session, const std::function<void(const WIN32_FIND_DATAA&)>& add,
+// Reads the listing, handing each entry to `add`; stops early once `keepOn`
+// says so, and fails beyond kMostListedEntries.
+void ReadListing(FtpSession& session, const std::function<void(const ListedEntry&)>& add,
                  const std::function<bool()>& keepOn, bool timed, ListingOutcome& outcome) {
-    WIN32_FIND_DATAA record;
-    std::memset(&record, 0, sizeof record);
-    std::unique_ptr<RemoteListing> find = session.List(record);
+    ListedEntry entry;
+    std::unique_ptr<RemoteListing> find = session.List(entry);
     DWORD error = GetLastError();
     // With a limit set, a listing that the platform's own per-line limit cut
     // short is reported as the time-out it was, never as a whole listing.
@@ -53,11 +53,15 @@ void ReadListing(FtpSession& session, const std::function<void(const WIN32_FIND_
         if (error != kNoMoreEntries && error != ERROR_SUCCESS) outcome.Fail(ListingOutcome::kFirst, error);
         return;
     }
-    for (;;) {
-        add(record);
-        std::memset(record.cFileName, 0, sizeof record.cFileName);
+    for (size_t count = 1;; ++count) {
+        if (count > kMostListedEntries) {
+            KeepFailureDetail(kTooManyEntries);
+            return outcome.Fail(ListingOutcome::kNext, ERROR_NOT_ENOUGH_MEMORY);
+        }
+        add(entry);
+        std::memset(entry.record.cFileName, 0, sizeof entry.record.cFileName);
         if (!keepOn()) return;
-        if (!find->Next(record)) {
+        if (!find->Next(entry)) {
             error = GetLastError();
             if (error != kNoMoreEntries) return outcome.Fail(ListingOutcome::kNext, error);
             break;
@@ -72,18 +76,17 @@ bool SizeClamped(const WIN32_FIND_DATAA& record) {
            record.nFileSizeLow == kClampedListingSize;
 }
 
-// The real sizes of the records whose listed size may be clamped, one for
+// The real sizes of the entries whose listed size may be clamped, one for
 // each in their order (none where the server does not tell), asked once the
 // listing is closed.
 std::vector<std::optional<unsigned long long>> AskClampedSizes(FtpSession& session,
-                                                               const std::vector<WIN32_FIND_DATAA>& records,
+                                                               const std::vector<ListedEntry>& entries,
                                                                const std::function<bool()>& keepOn) {
     std::vector<std::optional<unsigned long long>> sizes;
-    for (const WIN32_FIND_DATAA& record : records) {
-        if (!SizeClamped(record)) continue;
+    for (const ListedEntry& entry : entries) {
+        if (!SizeClamped(entry.record)) continue;
         unsigned long long size = 0;
-        const std::string name(record.cFileName, strnlen(record.cFileName, kFileNameChars));
-        sizes.push_back(keepOn() && session.FileSize(name, size) ? std::optional(size) : std::nullopt);
+        sizes.push_back(keepOn() && session.FileSize(entry.name, size) ? std::optional(size) : std::nullopt);
     }
     ForgetServerReply();
     return sizes;
@@ -105,14 +108,14 @@ class ListingJob : public TimedJob {
 public:
     explicit ListingJob(std::shared_ptr<FtpSession> session) : session_(std::move(session)) {}
     void Run() override {
-        ReadListing(*session_, [this](const WIN32_FIND_DATAA& record) { records.push_back(record); },
+        ReadListing(*session_, [this](const ListedEntry& entry) { entries.push_back(entry); },
                     [this] { return !Abandoned(); }, true, outcome);
         if (outcome.failed == ListingOutcome::kNone)
-            clampedSizes = AskClampedSizes(*session_, records, [this] { return !Abandoned(); });
+            clampedSizes = AskClampedSizes(*session_, entries, [this] { return !Abandoned(); });
         finished = true;
     }
 
-    std::vector<WIN32_FIND_DATAA> records;
+    std::vector<ListedEntry> entries;
     std::vector<std::optional<unsigned long long>> clampedSizes;
     ListingOutcome outcome;
     bool finished = false;
@@ -130,13 +133,13 @@ HRESULT ListDirectory(TimeLimit& limit, const CodePageText& names, const std::sh
     ListingOutcome outcome;
     // The entries whose listed size may be clamped, in their order, and the records they came from.
     std::vector<ComPtr<FileEntry>> clampedEntries;
-    std::vector<WIN32_FIND_DATAA> clampedRecords;
-    auto add = [&](const WIN32_FIND_DATAA& record) {
+    std::vector<ListedEntry> clampedRecords;
+    auto add = [&](const ListedEntry& listed) {
         _FTPFile* entry = nullptr;
-        filled->Add(record, names, SizeClamped(record) ? &entry : nullptr);
+        filled->Add(listed.record, listed.name, names, SizeClamped(listed.record) ? &entry : nullptr);
         if (!entry) return;
         clampedEntries.push_back(TakeNew<FileEntry>(static_cast<FileEntry*>(entry)));
-        clampedRecords.push_back(record);
+        clampedRecords.push_back(listed);
     };
     std::vector<std::optional<unsigned long long>> clampedSizes;
     if (!limit.Active()) {
@@ -147,13 +150,14 @@ HRESULT ListDirectory(TimeLimit& limit, const CodePageText& names, const std::sh
         auto job = std::make_shared<ListingJob>(session);
         if (!limit.Run(job)) return limit.RaiseTimeout(source::kFtp, ftp_failure::kListing);
         if (!job->finished) return RaiseError(E_OUTOFMEMORY, source::kFtp, message::kOutOfMemory);
-        for (const WIN32_FIND_DATAA& record : job->records) add(record);
+        for (const ListedEntry& entry : job->entries) add(entry);
         clampedSizes = job->clampedSizes;
         outcome = job->outcome;
         if (outcome.code == ERROR_INTERNET_TIMEOUT) limit.MarkExpired(job);
     }
+    // A clamped size the server would not tell is not known: -1, never the clamp.
     for (size_t i = 0; i < clampedSizes.size() && i < clampedEntries.size(); ++i)
-        if (clampedSizes[i]) clampedEntries[i]->SetSize(static_cast<double>(*clampedSizes[i]));
+        clampedEntries[i]->SetSize(clampedSizes[i] ? static_cast<double>(*clampedSizes[i]) : kUnknownSizeValue);
     HRESULT hr = RaiseOutcome(outcome);
     if (FAILED(hr)) return hr;
     collection = filled;

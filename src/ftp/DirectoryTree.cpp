@@ -50,18 +50,23 @@ HRESULT RaiseUnsafeName(DWORD code) {
     return RaisePlatformError(ftp_error::kGetFile, source::kFtp, message::kGetFile, code, operation::kGetFile);
 }
 
-// Whether `name` would land on a file or folder that this download already
-// wrote into the folder: a twin in letter case, on a local file system that
-// ignores case.
-bool LandsOnWrittenEntry(const std::vector<std::wstring>& written, const std::wstring& local,
-                         const std::wstring& name) {
-    for (const std::wstring& earlier : written) {
-        if (EqualsIgnoringCase(earlier, name) && GetFileAttributesW((local + kLocalSeparator + name).c_str()) !=
-                                                     INVALID_FILE_ATTRIBUTES)
-            return true;
+// What this download wrote into its folder, told apart by what the local
+// file system resolves a name to, not by spelling: a twin in letter case, or
+// a short name ("LONG~1.TXT") of a file written moments before, lands on it.
+class WrittenEntries {
+public:
+    bool Holds(const std::wstring& path) const {
+        EntryIdentity identity;
+        return IdentifyEntry(path, identity) && identities_.count(identity) > 0;
     }
-    return false;
-}
+    void Add(const std::wstring& path) {
+        EntryIdentity identity;
+        if (IdentifyEntry(path, identity)) identities_.insert(identity);
+    }
+
+private:
+    std::set<EntryIdentity> identities_;
+};
 
 // The error of the last failed call, kept aside while other calls run.
 class PendingError {
@@ -82,6 +87,102 @@ private:
     HRESULT hr_ = S_OK;
     ComPtr<IErrorInfo> info_;
 };
+
+// A walk that failed after it entered a folder goes back to where it was
+// (as far as the connection still allows); the failure is what the caller sees.
+HRESULT Restoring(_FTP& ftp, VARIANT* saved, HRESULT failure) {
+    ComPtr<IErrorInfo> info;
+    GetErrorInfo(0, info.ReleaseAndGetAddressOf());
+    ftp.put_Directory(saved);
+    SetErrorInfo(0, info.Get());
+    return failure;
+}
+
+// The entries of the folder a download entered, each into `local`.
+HRESULT DownloadEntries(_FTP& ftp, VARIANT* remotePath, const std::wstring& local, VARIANT_BOOL* overwrite,
+                        VARIANT_BOOL* traverse) {
+    std::wstring remote;
+    HRESULT hr = VariantToText(remotePath, source::kFtp, remote);
+    ComPtr<_FTPFiles> files;
+    if (SUCCEEDED(hr)) hr = ftp.Files(&files);
+    LONG count = 0;
+    if (SUCCEEDED(hr)) hr = files->Count(&count);
+    if (FAILED(hr)) return hr;
+
+    WrittenEntries written;
+    for (LONG position = 1; position <= count; ++position) {
+        ComPtr<_FTPFile> entry;
+        enum_FileType type = FTPFile;
+        Bstr name;
+        hr = files->Item(Position(position), &entry);
+        if (SUCCEEDED(hr)) hr = entry->get_FileType(&type);
+        if (SUCCEEDED(hr)) hr = entry->get_Filename(name.Put());
+        if (FAILED(hr)) return hr;
+        const std::wstring entryName = name.Text();
+        // "." and ".." name this directory and its parent, not entries of it.
+        if (entryName == L"." || entryName == L"..") continue;
+        const bool descend = type == FTPDirectory && *traverse;
+        if (!descend && type != FTPFile) continue;
+        // A name the code page could not read would become a local name of raw bytes.
+        if (CodePageText::HoldsRawBytes(entryName)) return RaiseUnsafeName(ERROR_NO_UNICODE_TRANSLATION);
+        if (!IsPlainFileName(entryName)) return RaiseUnsafeName(ERROR_INVALID_NAME);
+        // An entry that lands on one this download wrote would replace it, or
+        // fill its folder: it ends the download before anything of it is written.
+        const std::wstring localPath = local + kLocalSeparator + entryName;
+        if (written.Holds(localPath)) return RaiseUnsafeName(ERROR_FILE_EXISTS);
+
+        PathArgument childRemote(remote + kRemoteSeparator + entryName);
+        PathArgument childLocal(localPath);
+        hr = descend ? ftp.GetDirectory(childRemote.Get(), childLocal.Get(), overwrite, traverse)
+                     : ftp.GetFile(childRemote.Get(), childLocal.Get(), overwrite);
+        if (FAILED(hr)) return hr;
+        written.Add(localPath);
+    }
+    return S_OK;
+}
+
+// The local folder `local` into the remote folder the upload entered.
+HRESULT UploadEntries(_FTP& ftp, TreeWalk& walk, const std::wstring& local, const std::wstring& remote,
+                      VARIANT_BOOL* traverse) {
+    // A folder name the platform would cut short is no folder that exists.
+    const bool cutShort = local.find(L'\0') != std::wstring::npos;
+    if (cutShort || !FolderExists(local)) {
+        const std::wstring missing = message::kFolderMissingPrefix + local + message::kFolderMissingSuffix;
+        return RaisePlatformError(ftp_error::kFolderMissing, source::kFtp, missing.c_str(),
+                                  cutShort ? ERROR_INVALID_PARAMETER : ERROR_PATH_NOT_FOUND, operation::kPutDirectory);
+    }
+    EntryIdentity identity;
+    if (IdentifyEntry(local, identity)) walk.uploadedFolders.insert(identity);
+    std::vector<std::wstring> subfolders, files;
+    HRESULT hr = ListFolder(local, subfolders, files);
+    if (FAILED(hr)) return hr;
+
+    if (*traverse) {
+        for (const std::wstring& folder : subfolders) {
+            const std::wstring childLocalPath = local + kLocalSeparator + folder;
+            // A folder reached again through a link is left out, as if it were not there.
+            if (IdentifyEntry(childLocalPath, identity) && walk.uploadedFolders.count(identity)) continue;
+            PathArgument name(folder);
+            // The directory may exist already: whatever goes wrong here shows
+            // when the nested call enters it, unless the failure took the
+            // connection with it (a time-out): then it is the one reported.
+            PendingError creation;
+            hr = ftp.CreateDirectory(name.Get());
+            if (FAILED(hr)) creation.Keep(hr);  // which takes the error object off the thread
+            PathArgument childLocal(childLocalPath);
+            PathArgument childRemote(remote + kRemoteSeparator + folder);
+            hr = ftp.PutDirectory(childLocal.Get(), childRemote.Get(), traverse);
+            if (FAILED(hr)) return creation.Over(hr);
+        }
+    }
+    for (const std::wstring& file : files) {
+        PathArgument childLocal(local + kLocalSeparator + file);
+        PathArgument name(file);
+        hr = ftp.PutFile(childLocal.Get(), name.Get());
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
 
 }  // namespace
 
@@ -107,43 +208,9 @@ HRESULT DownloadTree(_FTP& ftp, TreeWalk& walk, VARIANT* remotePath, VARIANT* lo
     Variant saved;
     hr = ftp.get_Directory(saved.Put());
     if (SUCCEEDED(hr)) hr = ftp.put_Directory(remotePath);
-    std::wstring remote;
-    if (SUCCEEDED(hr)) hr = VariantToText(remotePath, source::kFtp, remote);
-    ComPtr<_FTPFiles> files;
-    if (SUCCEEDED(hr)) hr = ftp.Files(&files);
-    LONG count = 0;
-    if (SUCCEEDED(hr)) hr = files->Count(&count);
     if (FAILED(hr)) return hr;
-
-    std::vector<std::wstring> written;  // files and folders this call wrote into `local`
-    for (LONG position = 1; position <= count; ++position) {
-        ComPtr<_FTPFile> entry;
-        enum_FileType type = FTPFile;
-        Bstr name;
-        hr = files->Item(Position(position), &entry);
-        if (SUCCEEDED(hr)) hr = entry->get_FileType(&type);
-        if (SUCCEEDED(hr)) hr = entry->get_Filename(name.Put());
-        if (FAILED(hr)) return hr;
-        const std::wstring entryName = name.Text();
-        // "." and ".." name this directory and its parent, not entries of it.
-        if (entryName == L"." || entryName == L"..") continue;
-        const bool descend = type == FTPDirectory && *traverse;
-        if (!descend && type != FTPFile) continue;
-        // A name the code page could not read would become a local name of raw bytes.
-        if (CodePageText::HoldsRawBytes(entryName)) return RaiseUnsafeName(ERROR_NO_UNICODE_TRANSLATION);
-        if (!IsPlainFileName(entryName)) return RaiseUnsafeName(ERROR_INVALID_NAME);
-        // The second of two case twins would replace the first, or fill its
-        // folder: it ends the download before anything of it is written.
-        if (LandsOnWrittenEntry(written, local, entryName)) return RaiseUnsafeName(ERROR_FILE_EXISTS);
-
-        PathArgument childRemote(remote + kRemoteSeparator + entryName);
-        PathArgument childLocal(local + kLocalSeparator + entryName);
-        hr = descend ? ftp.GetDirectory(childRemote.Get(), childLocal.Get(), overwrite, traverse)
-                     : ftp.GetFile(childRemote.Get(), childLocal.Get(), overwrite);
-        if (FAILED(hr)) return hr;
-        written.push_back(entryName);
-    }
-    return ftp.put_Directory(saved.Get());
+    hr = DownloadEntries(ftp, remotePath, local, overwrite, traverse);
+    return FAILED(hr) ? Restoring(ftp, saved.Get(), hr) : ftp.put_Directory(saved.Get());
 }
 
 HRESULT UploadTree(_FTP& ftp, TreeWalk& walk, VARIANT* localPath, VARIANT* remotePath, VARIANT_BOOL* traverse) {
@@ -158,44 +225,8 @@ HRESULT UploadTree(_FTP& ftp, TreeWalk& walk, VARIANT* localPath, VARIANT* remot
     if (SUCCEEDED(hr)) hr = VariantToText(remotePath, source::kFtp, remote);
     if (SUCCEEDED(hr)) hr = VariantToText(localPath, source::kFtp, local);
     if (FAILED(hr)) return hr;
-    // A folder name the platform would cut short is no folder that exists.
-    const bool cutShort = local.find(L'\0') != std::wstring::npos;
-    if (cutShort || !FolderExists(local)) {
-        const std::wstring missing = message::kFolderMissingPrefix + local + message::kFolderMissingSuffix;
-        return RaisePlatformError(ftp_error::kFolderMissing, source::kFtp, missing.c_str(),
-                                  cutShort ? ERROR_INVALID_PARAMETER : ERROR_PATH_NOT_FOUND, operation::kPutDirectory);
-    }
-    FolderIdentity identity;
-    if (IdentifyFolder(local, identity)) walk.uploadedFolders.insert(identity);
-    std::vector<std::wstring> subfolders, files;
-    hr = ListFolder(local, subfolders, files);
-    if (FAILED(hr)) return hr;
-
-    if (*traverse) {
-        for (const std::wstring& folder : subfolders) {
-            const std::wstring childLocalPath = local + kLocalSeparator + folder;
-            // A folder reached again through a link is left out, as if it were not there.
-            if (IdentifyFolder(childLocalPath, identity) && walk.uploadedFolders.count(identity)) continue;
-            PathArgument name(folder);
-            // The directory may exist already: whatever goes wrong here shows
-            // when the nested call enters it, unless the failure took the
-            // connection with it (a time-out): then it is the one reported.
-            PendingError creation;
-            hr = ftp.CreateDirectory(name.Get());
-            if (FAILED(hr)) creation.Keep(hr);  // which takes the error object off the thread
-            PathArgument childLocal(childLocalPath);
-            PathArgument childRemote(remote + kRemoteSeparator + folder);
-            hr = ftp.PutDirectory(childLocal.Get(), childRemote.Get(), traverse);
-            if (FAILED(hr)) return creation.Over(hr);
-        }
-    }
-    for (const std::wstring& file : files) {
-        PathArgument childLocal(local + kLocalSeparator + file);
-        PathArgument name(file);
-        hr = ftp.PutFile(childLocal.Get(), name.Get());
-        if (FAILED(hr)) return hr;
-    }
-    return ftp.put_Directory(saved.Get());
+    hr = UploadEntries(ftp, walk, local, remote, traverse);
+    return FAILED(hr) ? Restoring(ftp, saved.Get(), hr) : ftp.put_Directory(saved.Get());
 }
 
 }  // namespace quorlin

@@ -14,7 +14,7 @@ namespace quorlin {
 struct TreeWalk {
     int downloadDepth = 0;
     int uploadDepth = 0;
-    std::set<FolderIdentity> uploadedFolders;  // every local folder the current upload has entered
+    std::set<EntryIdentity> uploadedFolders;  // every local folder the current upload has entered
 };
 
 // GetDirectory: `remotePath` (and below it, when `traverse` is non-zero) into

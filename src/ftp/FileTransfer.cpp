@@ -64,7 +64,8 @@ public:
                     [&](RemoteFile&, const char* piece, DWORD count) { return write(piece, count); });
     }
 
-    unsigned long long Moved() const { return moved_.load(); }
+    // Pieces moved, and the bytes a remote file took while it held pieces back.
+    unsigned long long Moved() const { return moved_.load() + sent_.load(); }
     unsigned long long GraceMilliseconds() const { return graceMilliseconds_.load(); }
 
 private:
@@ -72,6 +73,7 @@ private:
     bool Move(const TimedJob& job, std::unique_ptr<RemoteFile> remote, bool upload, Read&& read, Write&& write) {
         DWORD error = GetLastError();
         bool succeeded = remote != nullptr;
+        if (remote) remote->CountSent(&sent_);
         // Not cleared first: a small file's transfer would pay for the whole piece.
         const std::unique_ptr<char[]> piece(new char[pieceBytes_]);
         while (succeeded && !job.Abandoned()) {
@@ -112,6 +114,7 @@ private:
     DWORD pieceBytes_;
     unsigned long long offset_;
     std::atomic<unsigned long long> moved_{0};
+    std::atomic<unsigned long long> sent_{0};
     std::atomic<unsigned long long> graceMilliseconds_{0};
 };
 
@@ -334,7 +337,9 @@ HRESULT DownloadBytes(TimeLimit& limit, const std::shared_ptr<FtpSession>& sessi
                     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
                     return false;
                 }
-                content->reserve(static_cast<size_t>(size));
+                // What the server claims is no promise: room for a part of
+                // it, the rest as it arrives.
+                content->reserve(static_cast<size_t>(std::min<unsigned long long>(size, kTextReserveBytes)));
             }
             return transfer->Download(job, [&](const char* piece, DWORD size) {
                 if (content->size() + size > kMostBytes) {

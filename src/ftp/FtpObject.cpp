@@ -237,6 +237,11 @@ HRESULT FtpObject::OpenOwnSession() {
 }
 
 HRESULT FtpObject::OpenSftpSession() {
+    // The key's file and passphrase reach the platform and the key reader whole, or not at all.
+    for (const std::wstring* setting : {&privateKeyFile_, &privateKeyPassphrase_}) {
+        const HRESULT hr = CheckPlatformText(*setting, source::kFtp, ftp_failure::kOpenConnection);
+        if (FAILED(hr)) return hr;
+    }
     SftpSettings settings;
     settings.host = ToAnsi(url_);
     settings.port = static_cast<unsigned short>(EffectivePort());
@@ -249,7 +254,11 @@ HRESULT FtpObject::OpenSftpSession() {
     settings.waitSeconds = timeLimit_.Seconds();
     auto session = std::make_shared<SftpSession>(std::move(settings));
     HRESULT hr = timeLimit_.CallPlatform(source::kFtp, ftp_failure::kOpenConnection, [session] { return session->Open(); });
-    if (FAILED(hr)) return AfterCall(hr);
+    if (FAILED(hr)) {
+        // An opening that runs on after its time ran out stops before it logs in.
+        session->Abandon();
+        return AfterCall(hr);
+    }
     session_ = session;
     connectionOpen_ = true;
     sessionProtocol_ = kProtocolSftp;
@@ -308,7 +317,8 @@ HRESULT FtpObject::AfterCall(HRESULT hr) {
 
 void FtpObject::DropConnection() {
     // The call that ran out of time may still use the handles: it closes
-    // them when it ends.
+    // them when it ends, and sends nothing more.
+    session_->Abandon();
     timeLimit_.LetGo({connection_.Release(), internet_.Release()});
     session_ = NoSession();
     connectionOpen_ = false;

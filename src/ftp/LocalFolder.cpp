@@ -73,11 +73,11 @@ HRESULT ListFolder(const std::wstring& path, std::vector<std::wstring>& subfolde
     return error == ERROR_NO_MORE_FILES ? S_OK : RaiseFolderError(error);
 }
 
-bool IdentifyFolder(const std::wstring& path, FolderIdentity& identity) {
+bool IdentifyEntry(const std::wstring& path, EntryIdentity& identity) {
     HANDLE folder = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (folder == INVALID_HANDLE_VALUE) return false;
-    FolderIdentity found;
+    EntryIdentity found;
     FileIdInformation wide = {};
     bool known = GetFileInformationByHandleEx(folder, kFileIdInfoClass, &wide, sizeof wide) != FALSE;
     if (known) {

@@ -23,18 +23,19 @@ HRESULT CreateFolder(const std::wstring& path);
 // platform's enumeration order.
 HRESULT ListFolder(const std::wstring& path, std::vector<std::wstring>& subfolders, std::vector<std::wstring>& files);
 
-// What tells one folder from every other, whatever path reaches it: the
-// volume's serial number and the folder's 128-bit file identifier, or where
-// the platform has no such identifier its 64-bit file index.
-struct FolderIdentity {
+// What tells one folder or file from every other, whatever path reaches it
+// (a link, a short name, another letter case): the volume's serial number and
+// the 128-bit file identifier, or where the platform has no such identifier
+// its 64-bit file index.
+struct EntryIdentity {
     ULONGLONG volume = 0;
     std::array<BYTE, 16> file = {};
-    bool operator<(const FolderIdentity& other) const {
+    bool operator<(const EntryIdentity& other) const {
         return volume != other.volume ? volume < other.volume : file < other.file;
     }
 };
-// False when no identity can be had (an identifier of zero is none): such a
-// folder is never taken for another.
-bool IdentifyFolder(const std::wstring& path, FolderIdentity& identity);
+// False when no identity can be had (an identifier of zero is none, and a
+// path that names nothing has none): such an entry is never taken for another.
+bool IdentifyEntry(const std::wstring& path, EntryIdentity& identity);
 
 }  // namespace quorlin

@@ -13,6 +13,8 @@
 //   time as is, or 0 when it is not a valid date.
 #include "ListingParser.h"
 
+#include "../platform/Constants.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstddef>
@@ -80,12 +82,18 @@ long CNumber(const char* text) {
     return static_cast<long>(value);
 }
 
-// A size word's leading digits, as large as they come (saturating).
+// A size word of digits alone, up to the largest size a file can have;
+// anything else ("-1", "+12", 26 digits) is no size: kUnknownSize.
+constexpr unsigned long long kUnknownSize = ULLONG_MAX;
 unsigned long long SizeNumber(const char* text) {
     unsigned long long value = 0;
-    for (; IsDigit(*text); ++text) {
+    if (!IsDigit(*text)) return kUnknownSize;
+    constexpr unsigned long long kLargest = static_cast<unsigned long long>(LLONG_MAX);
+    for (; *text; ++text) {
+        if (!IsDigit(*text)) return kUnknownSize;
         const unsigned digit = static_cast<unsigned>(*text - '0');
-        value = value > (ULLONG_MAX - digit) / 10 ? ULLONG_MAX : value * 10 + digit;
+        if (value > (kLargest - digit) / 10) return kUnknownSize;
+        value = value * 10 + digit;
     }
     return value;
 }
@@ -166,6 +174,7 @@ struct Entry {
     unsigned long long size = 0;
     SYSTEMTIME modified = {};
     const char* name = nullptr;
+    const char* nameEnd = nullptr;  // where a link's target starts; null: the line's end
 };
 
 bool ReadUnixLine(Words& words, const SYSTEMTIME& now, const char* permissions, Entry& entry) {
@@ -201,7 +210,10 @@ bool ReadUnixLine(Words& words, const SYSTEMTIME& now, const char* permissions, 
     char* name = words.Rest();
     // A link is listed as "name -> target": the entry is the name.
     if (name && permissions[0] == 'l')
-        if (char* arrow = std::strstr(name, " -> ")) *arrow = '\0';
+        if (char* arrow = std::strstr(name, " -> ")) {
+            *arrow = '\0';
+            entry.nameEnd = arrow;
+        }
     entry.name = name;
     return entry.name != nullptr;
 }
@@ -241,20 +253,27 @@ bool ListingLineEndsListing(std::string_view line) {
     return kept >= kLineCapacity;
 }
 
-bool ParseListingLine(std::string_view line, const SYSTEMTIME& now, WIN32_FIND_DATAA& record) {
+bool ParseListingLine(std::string_view line, const SYSTEMTIME& now, ListedEntry& listed) {
     ListingReadState state;
-    return ParseListingLine(line, now, record, state);
+    return ParseListingLine(line, now, listed, state);
 }
 
-bool ParseListingLine(std::string_view line, const SYSTEMTIME& now, WIN32_FIND_DATAA& record,
+bool ParseListingLine(std::string_view line, const SYSTEMTIME& now, ListedEntry& listed,
                       ListingReadState& state) {
     if (ListingLineEndsListing(line)) return false;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     // The client drops every carriage return and reads words up to the first NUL;
-    // the spare zero bytes cover peeks past the end of the line.
+    // the spare zero bytes cover peeks past the end of the line. Where each
+    // byte came from in the line is kept, for the whole name.
     char buffer[kLineCapacity + 8] = {};
+    std::size_t origin[kLineCapacity + 1];
     std::size_t length = 0;
-    for (char c : line)
-        if (c != '\r') buffer[length++] = c;
+    for (std::size_t at = 0; at < line.size(); ++at)
+        if (line[at] != '\r') {
+            origin[length] = at;
+            buffer[length++] = line[at];
+        }
+    origin[length] = line.size();
 
     Words words(buffer);
     char* first = words.Next();
@@ -284,21 +303,31 @@ bool ParseListingLine(std::string_view line, const SYSTEMTIME& now, WIN32_FIND_D
     wideName[MAX_PATH - 1] = L'\0';
     WideCharToMultiByte(CP_ACP, 0, wideName, -1, result.cFileName, static_cast<int>(sizeof result.cFileName),
                         nullptr, nullptr);
-    record = result;
+    if (entry.size == kUnknownSize) MarkSizeUnknown(result);
+    listed.record = result;
+    // The whole name as listed: carriage returns and NULs inside it kept.
+    const std::size_t nameStart = origin[entry.name - buffer];
+    const std::size_t nameEnd = entry.nameEnd ? origin[entry.nameEnd - buffer] : line.size();
+    listed.name.assign(line.substr(nameStart, nameEnd - nameStart));
     return true;
 }
 
-std::vector<WIN32_FIND_DATAA> ParseListingText(std::string_view text, const SYSTEMTIME& now) {
-    std::vector<WIN32_FIND_DATAA> records;
+bool ParseListingText(std::string_view text, const SYSTEMTIME& now, std::vector<ListedEntry>& entries) {
+    entries.clear();
     ListingReadState state;
     for (size_t start = 0, end; start < text.size(); start = end + 1) {
         end = std::min(text.find('\n', start), text.size());
         const std::string_view line = text.substr(start, end - start);
         if (ListingLineEndsListing(line)) break;
-        WIN32_FIND_DATAA record{};
-        if (ParseListingLine(line, now, record, state)) records.push_back(record);
+        ListedEntry entry;
+        if (!ParseListingLine(line, now, entry, state)) continue;
+        if (entries.size() == kMostListedEntries) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return false;
+        }
+        entries.push_back(std::move(entry));
     }
-    return records;
+    return true;
 }
 
 }  // namespace quorlin

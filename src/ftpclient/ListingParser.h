@@ -3,7 +3,7 @@
 // line limit, but whole names and 64-bit sizes.
 #pragma once
 
-#include <windows.h>
+#include "../platform/ListedEntry.h"
 
 #include <string_view>
 #include <vector>
@@ -17,19 +17,22 @@ struct ListingReadState {
     int dosNumbers[5] = {-1, -1, -1, -1, -1};  // month, day, year, hour, minute
 };
 
-// One line of a LIST reply (without its line end); false for a line that is no entry.
-bool ParseListingLine(std::string_view line, const SYSTEMTIME& now, WIN32_FIND_DATAA& record);
+// One line of a LIST reply (without its line end); false for a line that is
+// no entry. The record is what the platform's client makes of the line; the
+// entry's name is the whole name the line holds. A size that is none (not
+// digits alone, or beyond any file's) is marked unknown.
+bool ParseListingLine(std::string_view line, const SYSTEMTIME& now, ListedEntry& entry);
 
 // The same for the lines of one listing in order, with one state per listing.
-bool ParseListingLine(std::string_view line, const SYSTEMTIME& now, WIN32_FIND_DATAA& record,
-                      ListingReadState& state);
+bool ParseListingLine(std::string_view line, const SYSTEMTIME& now, ListedEntry& entry, ListingReadState& state);
 
 // True for a line the platform's client cannot hold (4096 bytes or more once
 // carriage returns are dropped): it stops reading the listing there and keeps
 // the entries before it. ParseListingLine returns false for such a line.
 bool ListingLineEndsListing(std::string_view line);
 
-// Every record of one LIST reply's text, the last line with or without its line end.
-std::vector<WIN32_FIND_DATAA> ParseListingText(std::string_view text, const SYSTEMTIME& now);
+// Every entry of one LIST reply's text, the last line with or without its
+// line end; false with ERROR_NOT_ENOUGH_MEMORY beyond kMostListedEntries.
+bool ParseListingText(std::string_view text, const SYSTEMTIME& now, std::vector<ListedEntry>& entries);
 
 }  // namespace quorlin

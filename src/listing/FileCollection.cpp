@@ -3,6 +3,7 @@
 #include "../text/Error.h"
 #include "../text/Text.h"
 #include "../platform/Constants.h"
+#include "../platform/ListedEntry.h"
 #include "MiscFunctions.h"
 
 #include <algorithm>
@@ -12,13 +13,7 @@
 namespace quorlin {
 namespace {
 
-// The entry name: cFileName up to its first NUL, read in the names' code page.
-std::wstring EntryName(const WIN32_FIND_DATAA& record, const CodePageText& names) {
-    const char* name = record.cFileName;
-    const void* end = std::memchr(name, '\0', kFileNameChars);
-    const size_t length = end ? static_cast<size_t>(static_cast<const char*>(end) - name) : kFileNameChars;
-    return names.DecodeName(std::string_view(name, length));
-}
+bool BreaksLines(std::wstring_view name) { return name.find_first_of(std::wstring_view(L"\r\n\0", 3)) != name.npos; }
 
 bool Shown(const FileEntry& entry, LONG flags) {
     return ((flags & kShowFiles) && entry.FileType() == kFileTypeFile) ||
@@ -119,7 +114,7 @@ HRESULT FileCollection::AddEntry(const WIN32_FIND_DATAA* record, _FTPFile** entr
     if (!record) return E_POINTER;
     if (entry) *entry = nullptr;
     return Guarded(ErrorSource(), nullptr, [&] {
-        Add(*record, CodePageText(), entry);
+        Add(*record, RecordName(*record), CodePageText(), entry);
         return S_OK;
     });
 }
@@ -130,13 +125,14 @@ HRESULT FileCollection::ListingText(LONG flags, BSTR* text) {
     return Guarded(ErrorSource(), nullptr, [&] { return Text(flags, text); });
 }
 
-void FileCollection::Add(const WIN32_FIND_DATAA& record, const CodePageText& names, _FTPFile** entry) {
+void FileCollection::Add(const WIN32_FIND_DATAA& record, std::string_view name, const CodePageText& names,
+                         _FTPFile** entry) {
     ++entryCounter_;
     EnsureCreated();
     ComPtr<FileEntry> added = TakeNew<FileEntry>(new WithBoundary<FileEntry>());
 
     EntryFields fields;
-    fields.name = EntryName(record, names);
+    fields.name = names.DecodeName(name);
     fields.fileType = (record.dwFileAttributes & kDirectoryAttribute) ? kFileTypeDirectory : kFileTypeFile;
     // The size modulo 2^32 as a signed number: sizes from 2 GiB show negative,
     // and 4 GiB or more wrap round again rather than fail the listing.
@@ -145,7 +141,9 @@ void FileCollection::Add(const WIN32_FIND_DATAA& record, const CodePageText& nam
     fields.lastWriteTime = FileTimeToText(record.ftLastWriteTime);
     fields.creationTime = FileTimeToText(record.ftCreationTime);
     fields.size =
-        static_cast<double>((static_cast<unsigned long long>(record.nFileSizeHigh) << 32) | record.nFileSizeLow);
+        SizeUnknown(record)
+            ? kUnknownSizeValue
+            : static_cast<double>((static_cast<unsigned long long>(record.nFileSizeHigh) << 32) | record.nFileSizeLow);
     const FILETIME& written = record.ftLastWriteTime;
     fields.hasModified = (written.dwLowDateTime | written.dwHighDateTime) != 0 &&
                          FileTimeToLocalDate(written, fields.modified);
@@ -165,7 +163,11 @@ HRESULT FileCollection::Text(LONG flags, BSTR* text) {
     // Measured first, then written once into the result: linear in the listing's size.
     size_t length = 0;
     for (const ComPtr<FileEntry>& entry : *entries_) {
-        if (Shown(*entry.Get(), flags)) length += WriteLine(*entry.Get(), flags, nullptr);
+        if (!Shown(*entry.Get(), flags)) continue;
+        if (BreaksLines(entry->Filename()))
+            return RaisePlatformError(ftp_error::kDirectoryListing, source::kFtp, message::kListingFirst,
+                                      ERROR_INVALID_NAME, operation::kGetDirectoryListing);
+        length += WriteLine(*entry.Get(), flags, nullptr);
     }
     if (length > kLongestText) return E_OUTOFMEMORY;
     Bstr listing;

@@ -33,9 +33,13 @@ public:
     HRESULT STDMETHODCALLTYPE ListingText(LONG flags, BSTR* text) override;
 
     // The same for the listing itself, inside a member's boundary: running
-    // out of memory throws, so that the member raises its own error. The
-    // record's name is read in `names`' code page.
-    void Add(const WIN32_FIND_DATAA& record, const CodePageText& names = CodePageText(), _FTPFile** entry = nullptr);
+    // out of memory throws, so that the member raises its own error. `name`
+    // is the entry's whole name as the server sent it, read in `names`' code page.
+    void Add(const WIN32_FIND_DATAA& record, std::string_view name, const CodePageText& names = CodePageText(),
+             _FTPFile** entry = nullptr);
+    // The text listing. A name that would break its lines (a carriage
+    // return, line feed or NUL in it) fails it with the listing's error and
+    // the text of ERROR_INVALID_NAME: never cut or changed.
     HRESULT Text(LONG flags, BSTR* text);
 
 private:

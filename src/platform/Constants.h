@@ -172,9 +172,15 @@ constexpr DWORD kDefaultWaitMilliseconds = 30 * 1000;
 constexpr size_t kLongestReplyBytes = 64 * 1024;  // no server sends a longer reply
 constexpr DWORD kListingPieceBytes = 64 * 1024;
 constexpr size_t kLongestListingBytes = 64 * 1024 * 1024;  // a million entries and more
+// The most entries one listing may hold, on every transport: a server that
+// lists more (or without end) fails the listing with code 8 and this text.
+constexpr size_t kMostListedEntries = 200000;
+constexpr const wchar_t* kTooManyEntries = L"The server listed more than 200,000 entries; the listing was stopped.";
 // The size some platforms' listings give every file of 2 GiB and more: the
 // real size is asked of the server.
 constexpr DWORD kClampedListingSize = 0x7FFFFFFF;
+// An entry's Size when the server told none that can be believed.
+constexpr double kUnknownSizeValue = -1.0;
 constexpr const wchar_t* kFingerprintPrefix = L"The server's certificate has the SHA-256 fingerprint ";
 constexpr const wchar_t* kDataFingerprintPrefix = L"The data connection's certificate has the SHA-256 fingerprint ";
 constexpr const wchar_t* kControlFingerprintPrefix = L", the control connection's ";
@@ -200,6 +206,7 @@ constexpr const wchar_t* kHttpsScheme = L"https://";
 // Time limits.
 constexpr LONG kLongestTimeout = 86400;  // seconds: a day
 constexpr DWORD kTransferPieceBytes = 1024 * 1024;  // moved per call by a transfer in pieces
+constexpr size_t kTextReserveBytes = 1024 * 1024;   // room made ahead for a text whose size the server claims
 constexpr DWORD kSlowestTransferBytesPerSecond = 1024;  // a transfer this fast is never cut by a time limit
 // What may still be on its way to the server when an upload's final reply is
 // awaited: that much more silence, at the slowest rate, is allowed then.

@@ -7,8 +7,9 @@
 // waiting, so a session is shared by whoever still uses it.
 #pragma once
 
-#include "../platform/WinInetAPI.h"
+#include "../platform/ListedEntry.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -21,6 +22,9 @@ public:
     // `read` 0 at the end of the file.
     virtual bool Read(char* data, DWORD size, DWORD& read) = 0;
     virtual bool Write(const char* data, DWORD size) = 0;
+    // Adds the bytes of a write to `*sent` as the connection takes them,
+    // where a write may hold them back (whole TLS records) or take long.
+    virtual void CountSent(std::atomic<unsigned long long>*) {}
     // Ends the transfer; a final reply that reports a failure fails it.
     virtual bool Close() = 0;
 };
@@ -30,7 +34,7 @@ class RemoteListing {
 public:
     virtual ~RemoteListing() = default;
     // False with kNoMoreEntries after the last record.
-    virtual bool Next(WIN32_FIND_DATAA& record) = 0;
+    virtual bool Next(ListedEntry& entry) = 0;
     virtual bool Close() = 0;
 };
 
@@ -46,6 +50,9 @@ public:
     // The longest any one wait may take from now on, in seconds (0: the
     // platform's own defaults).
     virtual void LimitWaits(LONG seconds) = 0;
+    // The caller stopped waiting (its time ran out): nothing more is sent,
+    // and a call still running ends at its next wait.
+    virtual void Abandon() {}
 
     // Paths are in the code page of remote names.
     virtual bool CurrentDirectory(std::string& directory) = 0;
@@ -70,7 +77,7 @@ public:
     virtual bool Exists(const std::string& path, bool& exists) = 0;
     // Lists the current directory: its first record in `first` and the rest
     // to read; null with kNoMoreEntries for an empty directory.
-    virtual std::unique_ptr<RemoteListing> List(WIN32_FIND_DATAA& first) = 0;
+    virtual std::unique_ptr<RemoteListing> List(ListedEntry& first) = 0;
     // Ends the session with the server.
     virtual bool Close() = 0;
 };

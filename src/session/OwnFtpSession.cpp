@@ -16,6 +16,10 @@ namespace {
 // How long the server's reason for a failed data connection is awaited: it
 // is sent at once, if at all.
 constexpr DWORD kReasonMilliseconds = 1000;
+// The most data one TLS record carries: uploads are sent in whole records,
+// whatever the size of the pieces handed in, as a server may read a record
+// at a time.
+constexpr size_t kRecordDataBytes = 16 * 1024;
 
 class OwnRemoteFile : public RemoteFile {
 public:
@@ -31,12 +35,19 @@ public:
         return Outcome(succeeded);
     }
     bool Write(const char* data, DWORD size) override {
-        if (!Outcome(data_->Data().Send(data, size, session_->Wait()))) return false;
-        sent_ += size;
+        while (size > 0) {
+            const size_t taken = std::min<size_t>(size, kRecordDataBytes - pending_.size());
+            pending_.append(data, taken);
+            data += taken;
+            size -= static_cast<DWORD>(taken);
+            if (pending_.size() == kRecordDataBytes && !Flush()) return false;
+        }
         return true;
     }
     bool Close() override {
         bool finished = false;
+        if (failure_ == ERROR_SUCCESS) Flush();
+        data_->Data().CountSent(nullptr);
         if (failure_ != ERROR_SUCCESS) session_->AbandonTransfer(*data_, failure_);
         else finished = session_->FinishTransfer(*data_, UploadDrainMilliseconds(sent_));
         data_.reset();
@@ -48,9 +59,18 @@ private:
         if (!succeeded) failure_ = GetLastError();
         return succeeded;
     }
+    void CountSent(std::atomic<unsigned long long>* sent) override { data_->Data().CountSent(sent); }
+    bool Flush() {
+        if (pending_.empty()) return true;
+        if (!Outcome(data_->Data().Send(pending_.data(), pending_.size(), session_->Wait()))) return false;
+        sent_ += pending_.size();
+        pending_.clear();
+        return true;
+    }
 
     std::shared_ptr<OwnFtpSession> session_;
     std::unique_ptr<DataChannel> data_;
+    std::string pending_;  // taken, not yet sent: less than a whole record
     unsigned long long sent_ = 0;
     DWORD failure_ = ERROR_SUCCESS;  // the data's failure; the transfer is then abandoned
 };
@@ -97,6 +117,9 @@ bool OwnFtpSession::Open() {
         // Replies that came in clear text behind the go-ahead are someone's
         // attempt to answer for the protected session.
         if (reply.code != 234 || control_.HasUnread()) {
+            KeepFailureDetail(reply.code != 234 ? L"The server did not agree to TLS."
+                                                : L"The server sent clear-text replies behind its go-ahead for TLS, "
+                                                  L"as someone answering for the protected session would.");
             lost_ = true;
             SetLastError(ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
             return false;
@@ -312,7 +335,7 @@ bool OwnFtpSession::FileTime(const std::string& path, FILETIME& modified) {
 
 bool OwnFtpSession::Exists(const std::string& path, bool& exists) { return FtpNameExists(*this, path, exists); }
 
-std::unique_ptr<RemoteListing> OwnFtpSession::List(WIN32_FIND_DATAA& first) {
+std::unique_ptr<RemoteListing> OwnFtpSession::List(ListedEntry& first) {
     std::unique_ptr<DataChannel> data = StartTransfer("LIST", static_cast<DWORD>(kTransferAscii));
     if (!data) return nullptr;
     std::string text;
@@ -337,8 +360,12 @@ std::unique_ptr<RemoteListing> OwnFtpSession::List(WIN32_FIND_DATAA& first) {
     if (!FinishTransfer(*data, 0) && GetLastError() != kExtendedError) return nullptr;
     SYSTEMTIME now;
     GetLocalTime(&now);
-    std::vector<WIN32_FIND_DATAA> records = ParseListingText(text, now);
-    return RecordedListing::Start(std::move(records), first);
+    std::vector<ListedEntry> entries;
+    if (!ParseListingText(text, now, entries)) {
+        KeepFailureDetail(kTooManyEntries);
+        return nullptr;
+    }
+    return RecordedListing::Start(std::move(entries), first);
 }
 
 bool OwnFtpSession::Close() {

@@ -54,7 +54,7 @@ public:
     bool FileSize(const std::string& path, unsigned long long& size) override;
     bool FileTime(const std::string& path, FILETIME& modified) override;
     bool Exists(const std::string& path, bool& exists) override;
-    std::unique_ptr<RemoteListing> List(WIN32_FIND_DATAA& first) override;
+    std::unique_ptr<RemoteListing> List(ListedEntry& first) override;
     bool Close() override;
 
     // The longest one wait may take now.

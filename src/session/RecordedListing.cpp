@@ -4,22 +4,22 @@
 
 namespace quorlin {
 
-std::unique_ptr<RemoteListing> RecordedListing::Start(std::vector<WIN32_FIND_DATAA> records, WIN32_FIND_DATAA& first) {
-    if (records.empty()) {
+std::unique_ptr<RemoteListing> RecordedListing::Start(std::vector<ListedEntry> entries, ListedEntry& first) {
+    if (entries.empty()) {
         SetLastError(kNoMoreEntries);
         return nullptr;
     }
-    first = records.front();
+    first = std::move(entries.front());
     SetLastError(ERROR_SUCCESS);
-    return std::unique_ptr<RemoteListing>(new RecordedListing(std::move(records)));
+    return std::unique_ptr<RemoteListing>(new RecordedListing(std::move(entries)));
 }
 
-bool RecordedListing::Next(WIN32_FIND_DATAA& record) {
-    if (next_ >= records_.size()) {
+bool RecordedListing::Next(ListedEntry& entry) {
+    if (next_ >= entries_.size()) {
         SetLastError(kNoMoreEntries);
         return false;
     }
-    record = records_[next_++];
+    entry = std::move(entries_[next_++]);
     return true;
 }
 

@@ -13,15 +13,15 @@ class RecordedListing : public RemoteListing {
 public:
     // The listing of `records`, its first in `first`; null with
     // kNoMoreEntries when there are none.
-    static std::unique_ptr<RemoteListing> Start(std::vector<WIN32_FIND_DATAA> records, WIN32_FIND_DATAA& first);
+    static std::unique_ptr<RemoteListing> Start(std::vector<ListedEntry> entries, ListedEntry& first);
 
-    bool Next(WIN32_FIND_DATAA& record) override;
+    bool Next(ListedEntry& entry) override;
     bool Close() override { return true; }
 
 private:
-    explicit RecordedListing(std::vector<WIN32_FIND_DATAA> records) : records_(std::move(records)) {}
+    explicit RecordedListing(std::vector<ListedEntry> entries) : entries_(std::move(entries)) {}
 
-    std::vector<WIN32_FIND_DATAA> records_;
+    std::vector<ListedEntry> entries_;
     size_t next_ = 1;  // the first went with the listing's start
 };
 

@@ -64,7 +64,11 @@ private:
 class WinInetListing : public RemoteListing {
 public:
     explicit WinInetListing(InternetHandle find) : find_(std::move(find)) {}
-    bool Next(WIN32_FIND_DATAA& record) override { return InternetFindNextFileA(find_.Get(), &record) != FALSE; }
+    bool Next(ListedEntry& entry) override {
+        if (!InternetFindNextFileA(find_.Get(), &entry.record)) return false;
+        entry.name = RecordName(entry.record);
+        return true;
+    }
     bool Close() override { return find_.Close(); }
 
 private:
@@ -95,32 +99,46 @@ bool WinInetSession::CurrentDirectory(std::string& directory) {
 
 bool WinInetSession::SetDirectory(const std::string& path) {
     ForgetServerReply();
-    return FtpSetCurrentDirectoryA(connection_, path.c_str()) != FALSE;
+    return Judged(FtpSetCurrentDirectoryA(connection_, path.c_str()) != FALSE);
 }
 
 bool WinInetSession::CreateFolder(const std::string& path) {
     ForgetServerReply();
-    return FtpCreateDirectoryA(connection_, path.c_str()) != FALSE;
+    return Judged(FtpCreateDirectoryA(connection_, path.c_str()) != FALSE);
 }
 
 bool WinInetSession::RemoveFolder(const std::string& path) {
     ForgetServerReply();
-    return FtpRemoveDirectoryA(connection_, path.c_str()) != FALSE;
+    return Judged(FtpRemoveDirectoryA(connection_, path.c_str()) != FALSE);
 }
 
 bool WinInetSession::Rename(const std::string& from, const std::string& to) {
     ForgetServerReply();
-    return FtpRenameFileA(connection_, from.c_str(), to.c_str()) != FALSE;
+    return Judged(FtpRenameFileA(connection_, from.c_str(), to.c_str()) != FALSE);
 }
 
 bool WinInetSession::Delete(const std::string& path) {
     ForgetServerReply();
-    return FtpDeleteFileA(connection_, path.c_str()) != FALSE;
+    return Judged(FtpDeleteFileA(connection_, path.c_str()) != FALSE);
 }
 
 bool WinInetSession::Command(const char* line) {
     ForgetServerReply();
-    return FtpCommandA(connection_, FALSE, static_cast<DWORD>(kTransferAscii), line, 0, nullptr) != FALSE;
+    return Judged(FtpCommandA(connection_, FALSE, static_cast<DWORD>(kTransferAscii), line, 0, nullptr) != FALSE);
+}
+
+bool WinInetSession::Judged(bool succeeded) {
+    DWORD error = GetLastError();
+    if (!succeeded && error == kExtendedError && LastReplyCode() / 100 == 1) lost_ = true;
+    // A failure without a code: the platform could not read the reply at all
+    // (the rest of an endless line still on the way puts it out of step).
+    if (!succeeded && error == ERROR_SUCCESS) {
+        lost_ = true;
+        error = ERROR_HTTP_INVALID_SERVER_RESPONSE;
+        KeepFailureDetail(L"The server's reply could not be read; the connection was closed.");
+    }
+    SetLastError(error);
+    return succeeded;
 }
 
 bool WinInetSession::BinaryCommand(const std::string& line) {
@@ -154,14 +172,15 @@ std::unique_ptr<RemoteFile> WinInetSession::Open(const std::string& path, bool f
     return file;
 }
 
-std::unique_ptr<RemoteListing> WinInetSession::List(WIN32_FIND_DATAA& first) {
+std::unique_ptr<RemoteListing> WinInetSession::List(ListedEntry& first) {
     ForgetServerReply();
     // No search text: the platform lists the current directory (an empty
     // text would be matched against every name and match none).
     InternetHandle find;
-    find.Reset(FtpFindFirstFileA(connection_, nullptr, &first, 0, 0));
+    find.Reset(FtpFindFirstFileA(connection_, nullptr, &first.record, 0, 0));
     if (!find) return nullptr;
     const DWORD error = GetLastError();
+    first.name = RecordName(first.record);
     auto listing = std::make_unique<WinInetListing>(std::move(find));
     SetLastError(error);
     return listing;

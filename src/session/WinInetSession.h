@@ -14,7 +14,7 @@ public:
     explicit WinInetSession(HINTERNET connection) : connection_(connection) {}
 
     bool Connected() const override { return connection_ != nullptr; }
-    bool Lost() const override { return false; }
+    bool Lost() const override { return lost_; }
     void LimitWaits(LONG) override {}
     bool CurrentDirectory(std::string& directory) override;
     bool SetDirectory(const std::string& path) override;
@@ -29,15 +29,21 @@ public:
     bool FileSize(const std::string& path, unsigned long long& size) override;
     bool FileTime(const std::string& path, FILETIME& modified) override;
     bool Exists(const std::string& path, bool& exists) override;
-    std::unique_ptr<RemoteListing> List(WIN32_FIND_DATAA& first) override;
+    std::unique_ptr<RemoteListing> List(ListedEntry& first) override;
     // The FTP object closes the handles itself.
     bool Close() override { return true; }
 
 private:
     // Sends `line` in binary type: SIZE counts bytes only there.
     bool BinaryCommand(const std::string& line);
+    // A call's outcome. The platform takes a preliminary reply (1xx) for the
+    // answer and leaves the real one unread, where the next command would
+    // read it as its own; and a reply it cannot read leaves it out of step:
+    // in both cases the session is lost.
+    bool Judged(bool succeeded);
 
     HINTERNET connection_;
+    bool lost_ = false;
 };
 
 }  // namespace quorlin

@@ -16,7 +16,8 @@ int Base64Value(wchar_t c) {
     return -1;
 }
 
-bool IsSeparator(wchar_t c) { return c == L',' || c == L';' || c == L' ' || c == L'\t'; }
+// Blanks, tabs and line breaks (a list pasted one pin a line), commas and semicolons.
+bool IsSeparator(wchar_t c) { return c == L',' || c == L';' || c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
 
 bool ParseOne(std::wstring_view text, std::string& digest) {
     if (text.size() <= kPrefix.size()) return false;

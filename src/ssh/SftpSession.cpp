@@ -3,6 +3,7 @@
 #include "../platform/Constants.h"
 #include "../session/RecordedListing.h"
 #include "../text/Error.h"
+#include "../text/Text.h"
 #include "HostKeyFingerprint.h"
 #include "PrivateKey.h"
 #include "SshLibrary.h"
@@ -11,6 +12,8 @@
 #include <libssh2_sftp.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -35,13 +38,28 @@ constexpr const char* kMacs =
 
 constexpr long kFolderMode = 0755;
 constexpr long kFileMode = 0644;
-// The longest path or name taken from the server.
+// The longest path taken from the server (a working directory).
 constexpr size_t kPathBytes = 4096;
+// A listed name is read into room of the first size, grown up to the second;
+// a server that sends a longer name fails the listing.
+constexpr size_t kFirstNameBytes = 1024;
+constexpr size_t kLongestNameBytes = 64 * 1024;
+// A read asked of a server that answered a read short: no more than the
+// library asks in one request, so that no other request is on its way.
+constexpr DWORD kCarefulReadBytes = 7500;
 // How long the goodbye may take: the session ends whatever the server does.
 constexpr DWORD kGoodbyeMilliseconds = 2000;
 // A listed time older than this, or in the future, shows its year and noon,
 // as FTP servers list it.
 constexpr long long kRecentSeconds = 180LL * 24 * 60 * 60;
+
+// The library's last error text, or empty.
+std::wstring LibraryMessage(LIBSSH2_SESSION* session) {
+    char* message = nullptr;
+    int length = 0;
+    if (session) libssh2_session_last_error(session, &message, &length, 0);
+    return message && length > 0 ? std::wstring(message, message + length) : std::wstring();
+}
 
 const char* StatusText(unsigned long status) {
     static const char* const kTexts[] = {"Success", "End of file", "No such file", "Permission denied", "Failure",
@@ -94,7 +112,8 @@ public:
     // ASCII type reads the file's LF as CR LF, as an FTP server on Unix sends it.
     bool Read(char* data, DWORD size, DWORD& read) override {
         read = 0;
-        const DWORD want = Asked(ascii_ ? std::max<DWORD>(size / 2, 1) : size);
+        DWORD want = Asked(ascii_ ? std::max<DWORD>(size / 2, 1) : size);
+        if (careful_) want = std::min(want, kCarefulReadBytes);
         char* target = ascii_ ? Buffer(want) : data;
         int error = 0;
         ssize_t got = 0;
@@ -102,6 +121,16 @@ public:
             got = libssh2_sftp_read(handle_, target, want);
             return got < 0 ? static_cast<int>(got) : 0;
         });
+        // A server may answer a read with less than was asked: the library
+        // then finds the next answer out of place and fails. The read goes
+        // on from where the data ended, a request at a time.
+        if (error == LIBSSH2_ERROR_SFTP_PROTOCOL && !careful_ &&
+            libssh2_sftp_last_error(session_->Channel()) == LIBSSH2_FX_OK &&
+            session_->LastLibraryMessage() == L"Read Packet At Unexpected Offset") {
+            careful_ = true;
+            libssh2_sftp_seek64(handle_, received_);
+            return Read(data, size, read);
+        }
         if (error != 0) return Failed(error);
         received_ += static_cast<unsigned long long>(got);
         if (!ascii_) {
@@ -139,9 +168,11 @@ public:
         heldCarriageReturn_ = false;
         LIBSSH2_SFTP_HANDLE* handle = handle_;
         handle_ = nullptr;
-        // A lost connection has nobody to confirm anything: the handle goes with the session.
+        // A lost connection has nobody to confirm anything: the handle is freed without a word.
         if (session_->Lost()) {
-            SetLastError(lastError_);
+            session_->Release();
+            libssh2_sftp_close_handle(handle);
+            SetLastError(lastError_ != ERROR_SUCCESS ? lastError_ : ERROR_INTERNET_CONNECTION_ABORTED);
             return false;
         }
         const int closed = session_->Await([&] { return libssh2_sftp_close_handle(handle); });
@@ -190,6 +221,7 @@ private:
     std::shared_ptr<SftpSession> session_;
     LIBSSH2_SFTP_HANDLE* handle_;
     bool ascii_;
+    bool careful_ = false;  // the server answered a read short: one request at a time
     bool lastWasCarriageReturn_ = false;
     bool heldCarriageReturn_ = false;
     int failed_ = 0;
@@ -218,18 +250,61 @@ void AnswerPrompts(const char*, int, const char*, int, int prompts, const LIBSSH
 SftpSession::SftpSession(SftpSettings settings)
     : settings_(std::move(settings)), waitSeconds_(settings_.waitSeconds) {}
 
+// Whatever is still open goes with the session, without a word to the
+// server: a session that ended well has nothing left by now.
 SftpSession::~SftpSession() {
+    Release();
     if (sftp_) libssh2_sftp_shutdown(sftp_);
     if (session_) libssh2_session_free(session_);
 }
 
+void SftpSession::Abandon() {
+    abandoned_ = true;
+    Release();
+}
+
+ssize_t SftpSession::SendThrough(SOCKET socket, const void* data, size_t size, int flags, void** abstract) {
+    const SftpSession* self = static_cast<const SftpSession*>(*abstract);
+    if (self->released_) return -EBADF;
+    const int sent = send(socket, static_cast<const char*>(data), static_cast<int>(std::min<size_t>(size, INT_MAX)), flags);
+    if (sent >= 0) return sent;
+    return WSAGetLastError() == WSAEWOULDBLOCK ? -EAGAIN : -EIO;
+}
+
+ssize_t SftpSession::ReceiveThrough(SOCKET socket, void* data, size_t size, int flags, void** abstract) {
+    SftpSession* self = static_cast<SftpSession*>(*abstract);
+    // Nothing more comes: a released session never reads the end of a
+    // connection, which would keep the library from freeing what it holds.
+    if (self->released_) return -EAGAIN;
+    const int received = recv(socket, static_cast<char*>(data), static_cast<int>(std::min<size_t>(size, INT_MAX)), flags);
+    if (received > 0 && !self->offer_.Read()) self->offer_.Feed(static_cast<const char*>(data), static_cast<size_t>(received));
+    if (received >= 0) return received;
+    return WSAGetLastError() == WSAEWOULDBLOCK ? -EAGAIN : -EIO;
+}
+
+void SftpSession::Disconnected(LIBSSH2_SESSION*, int reason, const char* message, int messageLength, const char*, int,
+                               void** abstract) {
+    SftpSession* self = static_cast<SftpSession*>(*abstract);
+    std::wstring text = L"The server ended the session (reason " + std::to_wstring(reason);
+    if (message && messageLength > 0) {
+        const std::string said(message, static_cast<size_t>(std::min(messageLength, 1024)));
+        text += L": " + FromCodePage(CP_UTF8, said);
+    }
+    self->goodbye_ = text + L").";
+}
+
 int SftpSession::LastErrno() const { return session_ ? libssh2_session_last_errno(session_) : LIBSSH2_ERROR_SOCKET_NONE; }
+
+std::wstring SftpSession::LastLibraryMessage() const { return LibraryMessage(session_); }
 
 int SftpSession::Await(const std::function<int()>& call) {
     const LONG seconds = waitSeconds_.load();
     const DWORD wait = seconds > 0 ? static_cast<DWORD>(seconds) * 1000 : kDefaultWaitMilliseconds;
-    const ULONGLONG deadline = GetTickCount64() + wait;
+    ULONGLONG deadline = GetTickCount64() + wait;
+    if (openingDeadline_ != 0) deadline = std::min(deadline, openingDeadline_);
     for (;;) {
+        // A caller that stopped waiting gets nothing more sent on its behalf.
+        if (abandoned_) return LIBSSH2_ERROR_TIMEOUT;
         const int result = call();
         if (result != LIBSSH2_ERROR_EAGAIN) return result;
         const ULONGLONG now = GetTickCount64();
@@ -253,11 +328,22 @@ bool SftpSession::StatusFailure(unsigned long status) {
 bool SftpSession::Fail(int error) {
     DWORD code = ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
     switch (error) {
-    case LIBSSH2_ERROR_SFTP_PROTOCOL:
-        return StatusFailure(libssh2_sftp_last_error(sftp_));
+    case LIBSSH2_ERROR_SFTP_PROTOCOL: {
+        const unsigned long status = sftp_ ? libssh2_sftp_last_error(sftp_) : LIBSSH2_FX_OK;
+        if (status != LIBSSH2_FX_OK) return StatusFailure(status);
+        // A status of success with a failure is a reply that breaks the protocol.
+        KeepFailureDetail(L"The server broke the SFTP protocol: " + LastLibraryMessage() + L".");
+        lost_ = true;
+        SetLastError(ERROR_HTTP_INVALID_SERVER_RESPONSE);
+        return false;
+    }
     case LIBSSH2_ERROR_TIMEOUT:
         code = ERROR_INTERNET_TIMEOUT;
         break;
+    case LIBSSH2_ERROR_BUFFER_TOO_SMALL:
+        KeepFailureDetail(L"The server sent a name longer than " + std::to_wstring(kLongestNameBytes) + L" bytes.");
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
     case LIBSSH2_ERROR_SOCKET_DISCONNECT:
     case LIBSSH2_ERROR_SOCKET_RECV:
     case LIBSSH2_ERROR_SOCKET_SEND:
@@ -266,6 +352,7 @@ bool SftpSession::Fail(int error) {
     case LIBSSH2_ERROR_CHANNEL_EOF_SENT:
     case LIBSSH2_ERROR_CHANNEL_FAILURE:
         code = ERROR_INTERNET_CONNECTION_ABORTED;
+        KeepFailureDetail(!goodbye_.empty() ? goodbye_ : L"The SSH connection ended: " + LastLibraryMessage() + L".");
         break;
     case LIBSSH2_ERROR_AUTHENTICATION_FAILED:
     case LIBSSH2_ERROR_PUBLICKEY_UNVERIFIED:
@@ -276,14 +363,8 @@ bool SftpSession::Fail(int error) {
         return false;
     default: {
         // A broken handshake or protocol: the library's own word on it.
-        char* message = nullptr;
-        int length = 0;
-        if (session_) libssh2_session_last_error(session_, &message, &length, 0);
-        if (message && length > 0) {
-            std::wstring detail(L"The SSH connection failed: ");
-            detail.append(message, message + length);
-            KeepFailureDetail(detail + L".");
-        }
+        const std::wstring message = LastLibraryMessage();
+        if (!message.empty()) KeepFailureDetail(L"The SSH connection failed: " + message + L".");
         break;
     }
     }
@@ -305,10 +386,12 @@ bool SftpSession::Open() {
         return false;
     }
     const LONG seconds = waitSeconds_.load();
-    if (!socket_.Connect(settings_.host, settings_.port,
-                         seconds > 0 ? static_cast<DWORD>(seconds) * 1000 : kDefaultConnectMilliseconds))
-        return false;
-    return Handshake() && CheckHostKey() && Authenticate() && [this] {
+    const DWORD connectWait = seconds > 0 ? static_cast<DWORD>(seconds) * 1000 : kDefaultConnectMilliseconds;
+    if (!socket_.Connect(settings_.host, settings_.port, connectWait)) return false;
+    // Within a limit the opening as a whole takes no longer than it allows:
+    // work that ran on past it would log in for nobody.
+    if (seconds > 0) openingDeadline_ = GetTickCount64() + connectWait;
+    const bool opened = Handshake() && CheckHostKey() && Authenticate() && [this] {
         int error = 0;
         sftp_ = AwaitHandle<LIBSSH2_SFTP>([this] { return libssh2_sftp_init(session_); }, error);
         if (!sftp_) return Fail(error);
@@ -319,6 +402,8 @@ bool SftpSession::Open() {
         directory_.assign(resolved, static_cast<size_t>(length));
         return true;
     }();
+    openingDeadline_ = 0;
+    return opened;
 }
 
 bool SftpSession::Handshake() {
@@ -329,6 +414,11 @@ bool SftpSession::Handshake() {
     }
     libssh2_session_set_blocking(session_, 0);
     libssh2_session_flag(session_, LIBSSH2_FLAG_SIGPIPE, 0);
+    libssh2_session_callback_set2(session_, LIBSSH2_CALLBACK_SEND, reinterpret_cast<libssh2_cb_generic*>(&SendThrough));
+    libssh2_session_callback_set2(session_, LIBSSH2_CALLBACK_RECV,
+                                  reinterpret_cast<libssh2_cb_generic*>(&ReceiveThrough));
+    libssh2_session_callback_set2(session_, LIBSSH2_CALLBACK_DISCONNECT,
+                                  reinterpret_cast<libssh2_cb_generic*>(&Disconnected));
     const struct {
         int method;
         const char* list;
@@ -346,11 +436,9 @@ bool SftpSession::Handshake() {
     const int handshake = Await([this] { return libssh2_session_handshake(session_, socket_.Handle()); });
     if (handshake == 0) return true;
     if (handshake == LIBSSH2_ERROR_KEX_FAILURE || handshake == LIBSSH2_ERROR_METHOD_NOT_SUPPORTED) {
-        KeepFailureDetail(std::wstring(L"The server offers no key exchange, host key, cipher or MAC this client "
-                                       L"has. This client offers key exchanges ") +
-                          std::wstring(kKeyExchanges, kKeyExchanges + std::strlen(kKeyExchanges)) +
-                          L"; host keys " + std::wstring(kHostKeys, kHostKeys + std::strlen(kHostKeys)) +
-                          L" (not ssh-ed25519).");
+        const std::wstring mismatch = offer_.Mismatch(kKeyExchanges, kHostKeys, kCiphers, kMacs);
+        KeepFailureDetail(!mismatch.empty() ? mismatch
+                                            : L"The key exchange failed: " + LastLibraryMessage() + L".");
         lost_ = true;
         SetLastError(ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
         return false;
@@ -581,7 +669,7 @@ bool SftpSession::Exists(const std::string& path, bool& exists) {
     return status == LIBSSH2_FX_NO_SUCH_FILE || status == LIBSSH2_FX_NO_SUCH_PATH;
 }
 
-std::unique_ptr<RemoteListing> SftpSession::List(WIN32_FIND_DATAA& first) {
+std::unique_ptr<RemoteListing> SftpSession::List(ListedEntry& first) {
     int error = 0;
     LIBSSH2_SFTP_HANDLE* folder = AwaitHandle<LIBSSH2_SFTP_HANDLE>(
         [&] {
@@ -593,24 +681,37 @@ std::unique_ptr<RemoteListing> SftpSession::List(WIN32_FIND_DATAA& first) {
         Fail(error);
         return nullptr;
     }
-    std::vector<WIN32_FIND_DATAA> records;
-    char name[kPathBytes];
-    bool read = true;
+    std::vector<ListedEntry> entries;
+    std::vector<char> name(kFirstNameBytes);
+    bool read = true, tooMany = false;
     for (;;) {
         LIBSSH2_SFTP_ATTRIBUTES attributes{};
-        const int length = Await(
-            [&] { return libssh2_sftp_readdir_ex(folder, name, sizeof name - 1, nullptr, 0, &attributes); });
+        int length = Await([&] {
+            return libssh2_sftp_readdir_ex(folder, name.data(), name.size() - 1, nullptr, 0, &attributes);
+        });
+        // A name longer than the room: the same entry is read again into more.
+        if (length == LIBSSH2_ERROR_BUFFER_TOO_SMALL && name.size() < kLongestNameBytes) {
+            name.resize(std::min(name.size() * 2, kLongestNameBytes));
+            continue;
+        }
         if (length < 0) {
             error = length;
             read = false;
             break;
         }
         if (length == 0) break;
-        const std::string entry(name, static_cast<size_t>(length));
-        if (entry == "." || entry == "..") continue;
+        // Names are exact: any byte, at any length.
+        ListedEntry entry;
+        entry.name.assign(name.data(), static_cast<size_t>(length));
+        if (entry.name == "." || entry.name == "..") continue;
+        if (entries.size() == kMostListedEntries) {
+            tooMany = true;
+            read = false;
+            break;
+        }
         // A link is listed as what it points to.
         if ((attributes.flags & LIBSSH2_SFTP_ATTR_PERMISSIONS) && LIBSSH2_SFTP_S_ISLNK(attributes.permissions)) {
-            const std::string target = Absolute(entry);
+            const std::string target = Absolute(entry.name);
             LIBSSH2_SFTP_ATTRIBUTES pointed{};
             if (Await([&] {
                     return libssh2_sftp_stat_ex(sftp_, target.c_str(), static_cast<unsigned int>(target.size()),
@@ -618,38 +719,56 @@ std::unique_ptr<RemoteListing> SftpSession::List(WIN32_FIND_DATAA& first) {
                 }) == 0)
                 attributes = pointed;
         }
-        WIN32_FIND_DATAA record{};
-        if (entry.size() >= sizeof record.cFileName) continue;
-        std::memcpy(record.cFileName, entry.c_str(), entry.size() + 1);
+        WIN32_FIND_DATAA& record = entry.record;
+        // The record holds what fits; the entry's name is the whole one.
+        std::memcpy(record.cFileName, entry.name.data(), std::min(entry.name.size(), sizeof record.cFileName - 1));
         if (IsFolder(attributes)) {
             record.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
         } else if (attributes.flags & LIBSSH2_SFTP_ATTR_SIZE) {
             record.nFileSizeHigh = static_cast<DWORD>(attributes.filesize >> 32);
             record.nFileSizeLow = static_cast<DWORD>(attributes.filesize & 0xFFFFFFFFu);
+        } else {
+            MarkSizeUnknown(record);
         }
         if (attributes.flags & LIBSSH2_SFTP_ATTR_ACMODTIME) {
             record.ftLastWriteTime = ListedTime(attributes.mtime);
             record.ftLastAccessTime = record.ftLastWriteTime;
             record.ftCreationTime = record.ftLastWriteTime;
         }
-        records.push_back(record);
+        entries.push_back(std::move(entry));
     }
     const int closed = Await([&] { return libssh2_sftp_close_handle(folder); });
+    if (closed == LIBSSH2_ERROR_TIMEOUT) {
+        // Given up: the handle is freed without the server's word.
+        Release();
+        libssh2_sftp_close_handle(folder);
+    }
+    if (tooMany) {
+        KeepFailureDetail(kTooManyEntries);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
     if (!read || closed != 0) {
         Fail(read ? closed : error);
         return nullptr;
     }
-    return RecordedListing::Start(std::move(records), first);
+    return RecordedListing::Start(std::move(entries), first);
 }
 
 bool SftpSession::Close() {
     LimitWaits(std::min<LONG>(waitSeconds_.load() > 0 ? waitSeconds_.load() : 2, kGoodbyeMilliseconds / 1000));
+    // A goodbye the server does not take in time is given up: the session
+    // is then freed without it.
     if (sftp_) {
-        Await([this] { return libssh2_sftp_shutdown(sftp_); });
+        if (Await([this] { return libssh2_sftp_shutdown(sftp_); }) != 0) {
+            Release();
+            libssh2_sftp_shutdown(sftp_);
+        }
         sftp_ = nullptr;
     }
     if (session_) {
         Await([this] { return libssh2_session_disconnect_ex(session_, SSH_DISCONNECT_BY_APPLICATION, "bye", ""); });
+        Release();
         libssh2_session_free(session_);
         session_ = nullptr;
     }

@@ -7,6 +7,7 @@
 
 #include "../session/FtpSession.h"
 #include "../transport/Socket.h"
+#include "KexOffer.h"
 
 #include <atomic>
 #include <functional>
@@ -46,6 +47,7 @@ public:
     bool Connected() const override { return sftp_ != nullptr; }
     bool Lost() const override { return lost_.load(); }
     void LimitWaits(LONG seconds) override { waitSeconds_ = seconds; }
+    void Abandon() override;
     bool CurrentDirectory(std::string& directory) override;
     bool SetDirectory(const std::string& path) override;
     bool CreateFolder(const std::string& path) override;
@@ -61,12 +63,21 @@ public:
     bool FileSize(const std::string& path, unsigned long long& size) override;
     bool FileTime(const std::string& path, FILETIME& modified) override;
     bool Exists(const std::string& path, bool& exists) override;
-    std::unique_ptr<RemoteListing> List(WIN32_FIND_DATAA& first) override;
+    std::unique_ptr<RemoteListing> List(ListedEntry& first) override;
     bool Close() override;
 
     // Runs a call of the library until it no longer asks to wait, each wait
-    // on the socket bounded; LIBSSH2_ERROR_TIMEOUT when the time ran out.
+    // on the socket bounded (within an opening, the opening as a whole);
+    // LIBSSH2_ERROR_TIMEOUT when the time ran out or the caller stopped waiting.
     int Await(const std::function<int()>& call);
+    // Gives the connection up without a word to the server: from now on the
+    // library's sends fail and its receives find nothing, so that whatever
+    // it still holds (a remote file, the channel, the session) is freed at
+    // once when closed, and never waits on a server that is gone or stalled.
+    void Release() {
+        released_ = true;
+        lost_ = true;
+    }
     // The same for a call that returns a handle or null.
     template <class Handle>
     Handle* AwaitHandle(const std::function<Handle*()>& call, int& error) {
@@ -81,10 +92,17 @@ public:
     // a failed call's `error`; false.
     bool Fail(int error);
     LIBSSH2_SFTP* Channel() const { return sftp_; }
+    // The library's text for its last failure.
+    std::wstring LastLibraryMessage() const;
     // `path` from the working directory when it is relative.
     std::string Absolute(const std::string& path) const;
 
 private:
+    // The library's socket calls, through the session (it may be released).
+    static ssize_t SendThrough(SOCKET socket, const void* data, size_t size, int flags, void** abstract);
+    static ssize_t ReceiveThrough(SOCKET socket, void* data, size_t size, int flags, void** abstract);
+    static void Disconnected(LIBSSH2_SESSION*, int reason, const char* message, int messageLength, const char*, int,
+                             void** abstract);
     int LastErrno() const;
     bool Handshake();
     bool CheckHostKey();
@@ -104,6 +122,11 @@ private:
     SftpSettings settings_;
     std::atomic<LONG> waitSeconds_;
     std::atomic<bool> lost_{false};
+    std::atomic<bool> abandoned_{false};
+    std::atomic<bool> released_{false};
+    ULONGLONG openingDeadline_ = 0;  // while opening: when the opening as a whole must end
+    KexOffer offer_;                 // the server's, for a failed negotiation's text
+    std::wstring goodbye_;           // the server's reason, when it ended the session
     Socket socket_;
     LIBSSH2_SESSION* session_ = nullptr;
     LIBSSH2_SFTP* sftp_ = nullptr;

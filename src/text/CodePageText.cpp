@@ -10,7 +10,11 @@ thread_local UINT replyCodePage = 0;
 // A raw byte shown as a lone low surrogate; such a character is no text of
 // any code page, so it never stands for itself.
 constexpr wchar_t kFirstRawByte = 0xDC80, kLastRawByte = 0xDCFF;
-bool IsRawByte(wchar_t c) { return c >= kFirstRawByte && c <= kLastRawByte; }
+bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+// Only an unpaired one: the low half of a pair is part of a character.
+bool IsRawByte(std::wstring_view text, size_t at) {
+    return text[at] >= kFirstRawByte && text[at] <= kLastRawByte && (at == 0 || !IsHighSurrogate(text[at - 1]));
+}
 
 }  // namespace
 
@@ -25,7 +29,7 @@ bool CodePageText::Encode(std::wstring_view text, std::string& bytes) const {
     std::string encoded;
     size_t start = 0;
     for (size_t i = 0; i <= text.size(); ++i) {
-        if (i < text.size() && !IsRawByte(text[i])) continue;
+        if (i < text.size() && !IsRawByte(text, i)) continue;
         const std::wstring_view run = text.substr(start, i - start);
         const std::string part = ToCodePage(codePage_, run);
         if (FromCodePage(codePage_, part) != run) return false;
@@ -53,8 +57,8 @@ std::wstring CodePageText::DecodeName(std::string_view bytes) const {
 }
 
 bool CodePageText::HoldsRawBytes(std::wstring_view name) {
-    for (const wchar_t c : name)
-        if (IsRawByte(c)) return true;
+    for (size_t i = 0; i < name.size(); ++i)
+        if (IsRawByte(name, i)) return true;
     return false;
 }
 
@@ -75,6 +79,10 @@ HRESULT RemoteText(const CodePageText& names, std::wstring_view text, const wcha
     if (!names.Encode(text, bytes))
         return RaisePlatformError(failure.code, source, failure.message, ERROR_NO_UNICODE_TRANSLATION,
                                   failure.operation);
+    // A code page may write a character as a line end's byte (EBCDIC's
+    // U+0085 and U+008E are LF): checked again as the server will read it.
+    if (bytes.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+        return RaisePlatformError(failure.code, source, failure.message, ERROR_INVALID_PARAMETER, failure.operation);
     return S_OK;
 }
 

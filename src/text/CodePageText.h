@@ -22,7 +22,7 @@ public:
     // The text's bytes; false when a character has no exact form in the code
     // page (code page 0 included), or its bytes would not pass the ANSI entry
     // points unchanged: nothing is ever substituted or sent changed. Each
-    // character U+DC80 to U+DCFF stands for the byte 0x80 to 0xFF itself.
+    // unpaired U+DC80 to U+DCFF stands for the byte 0x80 to 0xFF itself.
     bool Encode(std::wstring_view text, std::string& bytes) const;
     // A server's reply, read as the code page reads it.
     std::wstring Decode(std::string_view bytes) const;
@@ -40,9 +40,9 @@ private:
 // A remote path or name from a client's value, in `names`' bytes: the
 // conversion's errors, a text that holds U+0000 (which the platform would cut
 // short), a carriage return or a line feed (which would end the command line
-// early) and one with a character the code page lacks each raise before any
-// call. The last raises `failure` with the platform's text for a character
-// without a mapping.
+// early), in the text or in its bytes, and one with a character the code page
+// lacks each raise before any call. The last raises `failure` with the
+// platform's text for a character without a mapping.
 HRESULT RemoteTextFromVariant(const CodePageText& names, const VARIANT* value, const wchar_t* source,
                               const PlatformFailure& failure, std::string& bytes);
 // The same for a text already converted: its checks and its bytes.

@@ -7,6 +7,8 @@
 #include "Text.h"
 
 #include <algorithm>
+#include <memory>
+#include <new>
 #include <cwctype>
 #include <vector>
 
@@ -18,10 +20,31 @@ struct OwnReply {
     std::string text;
     std::wstring detail;
 };
-thread_local OwnReply ownReply;
+
+// Each thread's reply lives on the heap behind a TLS slot, freed by the
+// frame when the thread ends: a C++ thread_local object with a destructor
+// is unsafe in this runtime, whose per-thread storage is freed before the
+// destructor reads it at the thread's end.
+DWORD ReplySlot() {
+    static const DWORD slot = TlsAlloc();
+    return slot;
+}
+
+OwnReply& ThreadReply() {
+    const DWORD slot = ReplySlot();
+    if (slot == TLS_OUT_OF_INDEXES) throw std::bad_alloc();
+    auto* reply = static_cast<OwnReply*>(TlsGetValue(slot));
+    if (!reply) {
+        auto made = std::make_unique<OwnReply>();
+        if (!TlsSetValue(slot, made.get())) throw std::bad_alloc();
+        reply = made.release();
+    }
+    return *reply;
+}
 
 // The server's last reply on this thread, from whichever client read it.
 bool LastServerReply(std::vector<char>& buffer) {
+    const OwnReply& ownReply = ThreadReply();
     if (ownReply.kept) {
         const size_t length = std::min(ownReply.text.size(), buffer.size() - 1);
         std::copy_n(ownReply.text.data(), length, buffer.data());
@@ -37,16 +60,26 @@ bool LastServerReply(std::vector<char>& buffer) {
 }  // namespace
 
 void KeepServerReply(std::string reply) {
+    OwnReply& ownReply = ThreadReply();
     ownReply.kept = true;
     ownReply.text = std::move(reply);
 }
 
-void KeepFailureDetail(std::wstring detail) { ownReply.detail = std::move(detail); }
+void KeepFailureDetail(std::wstring detail) { ThreadReply().detail = std::move(detail); }
 
 void ForgetServerReply() {
+    OwnReply& ownReply = ThreadReply();
     ownReply.kept = false;
     ownReply.text.clear();
     ownReply.detail.clear();
+}
+
+void ForgetThreadState(bool unloading) noexcept {
+    const DWORD slot = ReplySlot();
+    if (slot == TLS_OUT_OF_INDEXES) return;
+    delete static_cast<OwnReply*>(TlsGetValue(slot));
+    TlsSetValue(slot, nullptr);
+    if (unloading) TlsFree(slot);
 }
 
 std::wstring BuildErrorText(DWORD code, const std::wstring& operationName) {
@@ -66,6 +99,7 @@ std::wstring BuildErrorText(DWORD code, const std::wstring& operationName) {
         // The reply echoes names in the code page the connection uses for them.
         text = CodePageText(ReplyTextScope::Current()).Decode(buffer.data());
     }
+    OwnReply& ownReply = ThreadReply();
     if (!ownReply.detail.empty()) {
         if (!text.empty() && !iswspace(text.back())) text += L' ';
         text += ownReply.detail;

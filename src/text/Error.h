@@ -43,6 +43,9 @@ int LastReplyCode();
 void KeepServerReply(std::string reply);
 void KeepFailureDetail(std::wstring detail);
 void ForgetServerReply();
+// Frees what this thread kept of replies; the frame calls it as a thread
+// ends, and as the library is unloaded (`unloading`: the slot goes too).
+void ForgetThreadState(bool unloading = false) noexcept;
 
 // A text on its way to the platform: one that holds U+0000 would reach it cut
 // short at that character, so it raises `failure` with the platform's code

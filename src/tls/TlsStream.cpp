@@ -37,6 +37,19 @@ bool Fail() {
     return false;
 }
 
+// The same, with what went wrong for the error text (the platform has no
+// text of its own for this code).
+bool Fail(const std::wstring& detail) {
+    KeepFailureDetail(detail);
+    return Fail();
+}
+
+std::wstring StatusText(SECURITY_STATUS status) {
+    wchar_t hex[16];
+    swprintf(hex, 16, L"0x%08lX", static_cast<unsigned long>(status));
+    return hex;
+}
+
 }  // namespace
 
 TlsStream::TlsStream(Socket socket, std::shared_ptr<TlsCredentials> credentials, std::wstring targetName)
@@ -108,11 +121,11 @@ bool TlsStream::ContinueHandshake(DWORD milliseconds) {
         if (mustRead) {
             bool closed = false;
             if (!ReadMore(milliseconds, closed)) return false;
-            if (closed) return Fail();
+            if (closed) return Fail(L"The server closed the connection during the TLS handshake.");
         }
         // A peer that answers in clear text (a plain server, a refusal after
         // AUTH TLS) would otherwise be waited on until the time limit.
-        if (!StartsLikeRecord()) return Fail();
+        if (!StartsLikeRecord()) return Fail(L"The server answered the TLS handshake with something that is not TLS.");
         SecBuffer inBuffers[2] = {
             {static_cast<unsigned long>(incomingEnd_ - incomingStart_), SECBUFFER_TOKEN,
              incoming_.data() + incomingStart_},
@@ -133,7 +146,7 @@ bool TlsStream::ContinueHandshake(DWORD milliseconds) {
         if (FAILED(status)) {
             // With extended errors the token, if any, is an alert for the server.
             SendToken(outToken, milliseconds);
-            return Fail();
+            return Fail(L"The TLS handshake failed (" + StatusText(status) + L").");
         }
         if (!SendToken(outToken, milliseconds)) return false;
         if (status == SEC_I_INCOMPLETE_CREDENTIALS) {
@@ -207,7 +220,8 @@ TlsStream::Decrypted TlsStream::DecryptNext(DWORD milliseconds) {
         return Decrypted::Ended;
     }
     if (status != SEC_E_OK && status != SEC_I_RENEGOTIATE) {
-        SetLastError(ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
+        Fail(L"The server sent data that is no valid TLS record on the protected connection (" + StatusText(status) +
+             L").");
         return Decrypted::Failed;
     }
     const SecBuffer* plain = nullptr;

@@ -29,6 +29,7 @@ public:
     // The client's handshake, each wait at most `milliseconds`.
     bool Handshake(DWORD milliseconds);
     bool Send(const char* data, size_t size, DWORD milliseconds) override;
+    void CountSent(std::atomic<unsigned long long>* sent) override { socket_.CountSent(sent); }
     // `received` 0 at the server's close_notify (a close alert record, or the
     // system's "context expired"); a connection that ends without it fails
     // with 12030.

@@ -142,12 +142,14 @@ SOCKET ConnectTo(const sockaddr* address, int length, DWORD milliseconds) {
 
 Socket::~Socket() { Close(); }
 
-Socket::Socket(Socket&& other) noexcept : socket_(std::exchange(other.socket_, INVALID_SOCKET)) {}
+Socket::Socket(Socket&& other) noexcept
+    : socket_(std::exchange(other.socket_, INVALID_SOCKET)), sent_(std::exchange(other.sent_, nullptr)) {}
 
 Socket& Socket::operator=(Socket&& other) noexcept {
     if (this != &other) {
         Close();
         socket_ = std::exchange(other.socket_, INVALID_SOCKET);
+        sent_ = std::exchange(other.sent_, nullptr);
     }
     return *this;
 }
@@ -270,6 +272,7 @@ bool Socket::Send(const char* data, size_t size, DWORD milliseconds) {
         if (sent != SOCKET_ERROR) {
             data += sent;
             size -= static_cast<size_t>(sent);
+            if (sent_) *sent_ += static_cast<unsigned long long>(sent);
             deadline = GetTickCount64() + milliseconds;
             continue;
         }

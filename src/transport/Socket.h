@@ -36,6 +36,7 @@ public:
 
     bool Send(const char* data, size_t size, DWORD milliseconds) override;
     bool Receive(char* data, size_t size, size_t& received, DWORD milliseconds) override;
+    void CountSent(std::atomic<unsigned long long>* sent) override { sent_ = sent; }
 
     // Waits until the socket can be read or written, as asked (reading when
     // neither is), for at most `milliseconds`; 12002 when the time ran out.
@@ -53,6 +54,7 @@ public:
 private:
     explicit Socket(SOCKET socket) : socket_(socket) {}
     SOCKET socket_ = INVALID_SOCKET;
+    std::atomic<unsigned long long>* sent_ = nullptr;
 };
 
 }  // namespace quorlin

@@ -6,6 +6,7 @@
 // Winsock first: it must come before <windows.h> for the sockets beneath.
 #include <winsock2.h>
 #include <windows.h>
+#include <atomic>
 #include <cstddef>
 
 namespace quorlin {
@@ -18,6 +19,9 @@ public:
     // Waits at most `milliseconds` for data and takes what is there, up to
     // `size` bytes; `received` 0 means the peer ended the data.
     virtual bool Receive(char* data, size_t size, size_t& received, DWORD milliseconds) = 0;
+    // Adds every byte the connection takes from now on to `*sent`, as it is
+    // taken (a caller watching a long send sees it move); null stops it.
+    virtual void CountSent(std::atomic<unsigned long long>* sent) = 0;
 };
 
 }  // namespace quorlin

@@ -17,7 +17,8 @@ const HRESULT kDeleteFileError = static_cast<HRESULT>(0x80040209);
 
 const std::wstring kGreek = L"\u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac";
 const std::wstring kJapanese = L"\u65e5\u672c\u8a9e";
-const std::wstring kEmoji = L"smile\U0001F600";  // outside the basic plane: a surrogate pair
+// Outside the basic plane: surrogate pairs, the second with its low half in U+DC80 to U+DCFF.
+const std::wstring kEmoji = L"smile\U0001F600\U0001F4C1";
 // Without blanks: the platform's listing parser cuts a name at its first one.
 const std::wstring kStems[] = {L"r\u00e9sum\u00e9", L"Gr\u00fc\u00dfe", kGreek, kJapanese, kEmoji};
 

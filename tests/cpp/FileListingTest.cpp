@@ -376,7 +376,10 @@ TEST(ListingLines, ReadWithThePlatformClientsRulesAndLimitsKeepingWholeNamesAndS
         {"-rw-r--r--    1 user     group  5000000000 Jul  4  2020 huge", "huge", 5000000000, 0, {2020, 7, 4, 12, 0}},
         {"-r--r--r--\t1\tu\tg\t7\tfebruary\t29\t2023\tfeb29", "feb29", 7, 0, {2023, 3, 1, 12, 0}},
         {"-rw-r--r--    1 u g 7 Apr 31 2024 apr31", "apr31", 7, 0, {}},
-        {"crw-r--r--    1 u g 5 ANF 4 1:2:3 a\rb", "ab", 5, 0, {2026, 1, 4, 1, 2}},
+        {"crw-r--r--    1 u g 5 ANF 4 1:2:3 a\rb\r", "a\rb", 5, 0, {2026, 1, 4, 1, 2}},
+        {"-rw-r--r--    1 u g -1 Jan 15 2021 minus", "minus", ~0ull, 0, {2021, 1, 15, 12, 0}},
+        {"-rw-r--r--    1 u g +12 Jan 15 2021 plus", "plus", ~0ull, 0, {2021, 1, 15, 12, 0}},
+        {"-rw-r--r--    1 u g 18446744073709551616 Jan 15 2021 wide", "wide", ~0ull, 0, {2021, 1, 15, 12, 0}},
         {"total 48", nullptr, 0, 0, {}},
         {"drwxr-xr-x+   2 u g 4096 Jan 15 2021 acl", nullptr, 0, 0, {}},
         {"07-13-03  08:55PM       <DIR>          My Documents", "My Documents", 0, 0x10, {2003, 7, 13, 20, 55}},
@@ -392,10 +395,11 @@ TEST(ListingLines, ReadWithThePlatformClientsRulesAndLimitsKeepingWholeNamesAndS
     quorlin::ListingReadState state;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.line);
-        WIN32_FIND_DATAA record = {};
-        EXPECT_EQ(row.name != nullptr, quorlin::ParseListingLine(row.line, now, record, state));
+        quorlin::ListedEntry entry;
+        EXPECT_EQ(row.name != nullptr, quorlin::ParseListingLine(row.line, now, entry, state));
         if (!row.name) continue;
-        EXPECT_STREQ(row.name, record.cFileName);
+        const WIN32_FIND_DATAA& record = entry.record;
+        EXPECT_EQ(row.name, entry.name);
         EXPECT_EQ(row.size, (static_cast<unsigned long long>(record.nFileSizeHigh) << 32) | record.nFileSizeLow);
         EXPECT_EQ(row.attributes, record.dwFileAttributes);
         const SYSTEMTIME listed = {row.listed[0], row.listed[1], 0, row.listed[2], row.listed[3], row.listed[4], 0, 0};
@@ -405,9 +409,12 @@ TEST(ListingLines, ReadWithThePlatformClientsRulesAndLimitsKeepingWholeNamesAndS
             EXPECT_EQ(0, CompareFileTime(&expected, &stamp));
     }
     // A listing's last line counts without its line end too.
-    const auto records = quorlin::ParseListingText("total 1\r\n-rw-r--r-- 1 u g 7 Jan 15 2021 last one", now);
-    ASSERT_EQ(1u, records.size());
-    EXPECT_STREQ("last one", records[0].cFileName);
+    // A NUL inside a name keeps what follows it.
+    std::vector<quorlin::ListedEntry> entries;
+    using namespace std::string_view_literals;
+    ASSERT_TRUE(quorlin::ParseListingText("total 1\r\n-rw-r--r-- 1 u g 7 Jan 15 2021 last\0one"sv, now, entries));
+    ASSERT_EQ(1u, entries.size());
+    EXPECT_EQ("last\0one"sv, entries[0].name);
     EXPECT_TRUE(quorlin::ListingLineEndsListing(std::string(4096, 'x') + "\r"));
     EXPECT_FALSE(quorlin::ListingLineEndsListing(std::string(4095, 'x') + "\r"));
 }

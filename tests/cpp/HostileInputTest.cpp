@@ -79,6 +79,21 @@ TEST_F(NulTexts, EveryCommandRaisesItsOwnErrorAndTouchesNothing) {
                                L"Error setting directory.", L"Directory");
         EXPECT_FALSE(FileExists(home_ + L"\\made"));
     }
+    // A code page may write a character as a line end: EBCDIC's U+008E is LF.
+    ComPtr<_FTP4> ftp4;
+    ASSERT_EQ(S_OK, ftp_.As(&ftp4));
+    for (LONG codePage : {37, 500}) {
+        ASSERT_EQ(S_OK, ftp4->put_CodePage(codePage));
+        ExpectInvalidParameter(static_cast<HRESULT>(0x80040209), ftp_->DeleteFileW(&NulText(L"x", L"DELE a", L"\x8E")),
+                               L"Error deleting file from the remote server.", L"DeleteFile");
+        ExpectInvalidParameter(static_cast<HRESULT>(0x80040203), ftp_->put_Directory(&NulText(L"/", L"MKD made", L"\x8E")),
+                               L"Error setting directory.", L"Directory");
+        VARIANT_BOOL exists = VARIANT_FALSE;
+        ExpectInvalidParameter(static_cast<HRESULT>(0x80040211), ftp4->FileExists(*&NulText(L"x", L"DELE a", L"\x8E"), &exists),
+                               L"Error reading remote file information.", L"FileExists");
+        EXPECT_TRUE(FileExists(home_ + L"\\a")) << codePage;
+        EXPECT_FALSE(FileExists(home_ + L"\\made")) << codePage;
+    }
 }
 
 TEST_F(NulTexts, TransfersAndTreesNeitherReadNorWriteATruncatedPath) {
@@ -128,6 +143,20 @@ TEST(NulSettings, StoredAsGivenButNeverHandedOverCutShort) {
         ExpectInvalidParameter(static_cast<HRESULT>(0x80040202), ftp->OpenConnection(), L"Error opening FTP connection.",
                                L"OpenConnection");
         EXPECT_EQ(0, TcpConnections(servers[0].port, MIB_TCP_STATE_ESTAB, true)) << "nothing reached the server";
+    }
+    // The key's file and passphrase go to the platform and the key reader, whole or not at all.
+    for (auto put : {&_FTP4::put_PrivateKeyFile, &_FTP4::put_PrivateKeyPassphrase}) {
+        ComPtr<_FTP4> sftp = NewObject<_FTP4>(CLSID_FTP);
+        TextArgument url(L"127.0.0.1"), user(FtpUser());
+        sftp->put_URL(&url);
+        sftp->put_Username(&user);
+        sftp->put_Protocol(1);
+        const std::wstring text = L"key" + kNul + L"junk";
+        BSTR value = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        EXPECT_EQ(S_OK, (sftp.Get()->*put)(value));
+        SysFreeString(value);
+        ExpectInvalidParameter(static_cast<HRESULT>(0x80040202), sftp->OpenConnection(), L"Error opening FTP connection.",
+                               L"OpenConnection");
     }
     ComPtr<_FTP> ftp = NewObject<_FTP>(CLSID_FTP);
     ftp->put_URL(&NulText(L"127.0.0.1", L"other-host"));

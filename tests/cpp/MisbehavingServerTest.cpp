@@ -120,6 +120,58 @@ TEST_P(MisbehavingFtpServer, TransfersCutHalfWayResumeWhereTheyStopped) {
     ExpectStillUsable();
 }
 
+// A preliminary reply the platform takes for the answer, the real one still
+// to come: the session is closed, and no later member reads that answer as its own.
+TEST_P(MisbehavingFtpServer, APreliminaryReplyClosesTheSessionWhereItWouldBeOutOfStep) {
+    TextArgument early(L"early.txt");
+    ExpectRaised(static_cast<HRESULT>(0x80040209), ftp_->DeleteFileW(&early), L"Error deleting file from the remote server.",
+                 L"150 wait");
+    VARIANT directory;
+    VariantInit(&directory);
+    EXPECT_EQ(static_cast<HRESULT>(0x8004020D), ftp_->get_Directory(&directory));
+    TakeError();
+    EXPECT_EQ(S_OK, ftp_->OpenConnection());
+    ExpectStillUsable();
+    // A reply line the platform cannot read to its end says so, and closes the session.
+    TextArgument endless(L"endless.txt");
+    ExpectRaised(static_cast<HRESULT>(0x80040209), ftp_->DeleteFileW(&endless), L"Error deleting file from the remote server.",
+                 L"DeleteFile error code: 12152 Message: The server's reply could not be read");
+    EXPECT_EQ(static_cast<HRESULT>(0x8004020D), ftp_->get_Directory(&directory));
+    TakeError();
+}
+
+// A size the platform's listing clamps, which the server will not tell: unknown, never the clamp.
+TEST_P(MisbehavingFtpServer, ASizeNobodyToldIsUnknown) {
+    Enter(L"/clamped");
+    ComPtr<_FTPFiles> files;
+    ASSERT_EQ(S_OK, ftp_->Files(&files));
+    ComPtr<_FTPFile> entry;
+    ASSERT_EQ(S_OK, files->Item(Number(1), &entry));
+    ComPtr<_FTPFile2> exact;
+    ASSERT_EQ(S_OK, entry.As(&exact));
+    double size = 0;
+    EXPECT_EQ(S_OK, exact->get_Size(&size));
+    EXPECT_EQ(-1.0, size);
+}
+
+// A listed name the local file system takes for a file this download wrote
+// moments before (its short name) stops the download; the first file stays.
+TEST_P(MisbehavingFtpServer, AShortNameNeverReplacesTheFileItNames) {
+    const std::wstring folder = Scratch() + L"\\short-names-" + (GetParam() ? L"passive" : L"active");
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    ASSERT_TRUE(WriteBytes(folder + L"\\longfilename.txt", "probe"));
+    wchar_t shortPath[MAX_PATH];
+    ASSERT_NE(0u, GetShortPathNameW((folder + L"\\longfilename.txt").c_str(), shortPath, MAX_PATH));
+    const std::wstring shortName = std::wstring(shortPath).substr(std::wstring(shortPath).rfind(L'\\') + 1);
+    ASSERT_NE(L"longfilename.txt", shortName);
+    ::DeleteFileW((folder + L"\\longfilename.txt").c_str());
+    TextArgument remote(L"/short/" + shortName), local(folder + L"\\down");
+    VARIANT_BOOL yes = VARIANT_TRUE;
+    ExpectRaised(static_cast<HRESULT>(0x80040208), ftp_->GetDirectory(&remote, &local, &yes, &yes),
+                 L"Error getting file from the remote server.", L"GetFile error code: 80 ");
+    EXPECT_EQ("longfilename.txt", ReadBytes(folder + L"\\down\\longfilename.txt").value_or(""));
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, MisbehavingFtpServer, ::testing::Values(true, false),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return std::string(info.param ? "passive" : "active");

@@ -2,10 +2,12 @@
 // tests/support/stall_server.py): every member ends within the limit plus two
 // seconds with its own error and the time-out's text, the object works on,
 // and what runs on after a time-out ends once the server has gone.
+// Winsock before <windows.h>, which the support header brings.
+#include <winsock2.h>
+
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
-#include <winsock2.h>
 #include <tlhelp32.h>
 
 namespace {
@@ -283,13 +285,16 @@ TEST_F(Timeouts, TheTlsClientTakesNothingCutInjectedOrOutOfTurn) {
         const wchar_t* text;
         ULONGLONG most;  // milliseconds
     } cases[] = {
-        {StallPort(7), 1, L"any", 'o', 0x80040202, L"OpenConnection error code: 12157 ", 1500},  // replies behind 234
-        {StallPort(2), 2, L"any", 'o', 0x80040202, L"OpenConnection error code: 12157 ", 1500},  // no TLS at all
+        {StallPort(7), 1, L"any", 'o', 0x80040202,  // replies behind 234
+         L"OpenConnection error code: 12157 Message: The server sent clear-text replies behind its go-ahead", 1500},
+        {StallPort(2), 2, L"any", 'o', 0x80040202,  // no TLS at all
+         L"OpenConnection error code: 12157 Message: The server answered the TLS handshake with something that is not TLS.",
+         1500},
         {StallPort(5), 1, L"cut", 'g', 0x80040208, L"GetFile error code: 12030 ", 1500},
         {StallPort(5), 1, L"cut", 'f', 0x80040204, L"GetDirectoryListing error code: 12030 ", 1500},
         {StallPort(5), 1, L"early", 'd', 0x80040209, L"150 not yet\r\n550 no such file", 1500},
         {StallPort(5), 1, L"other", 'f', 0x80040204, L"12045 Message: The data connection's certificate has the", 1500},
-        {StallPort(5), 1, L"slow", 'p', S_OK, L"", 30000},
+        {StallPort(5), 1, L"slow", 'p', S_OK, L"", 30000},  // and in whole records
         {StallPort(5), 1, L"stuck", 'p', 0x80040207, L"PutFile error code: 12002 ", 3000},
     };
     for (const auto& c : cases) {

@@ -54,10 +54,10 @@ check(readAll(localFolder + "\\one.txt") === "newer", "the local file survives a
 // mark honoured, a character the code page lacks refused before anything is sent.
 var smile = "\uD83D\uDE00 \u65E5\u672C";
 ftp.CodePage = 65001;
-e = raised(function () { ftp.PutText(smile, "\u65E5\u672C.txt"); });
-check(e === null && ftp.FileSize("\u65E5\u672C.txt") === 11 && ftp.GetText("\u65E5\u672C.txt", undefined) === smile &&
-      ftp.FileExists("\u65E5\u672C.txt"), "UTF-8 text under a UTF-8 name: " + describe(e));
-ftp.DeleteFile("\u65E5\u672C.txt");
+e = raised(function () { ftp.PutText(smile, "\u65E5\u672C\uD83D\uDCC1.txt"); });
+check(e === null && ftp.FileSize("\u65E5\u672C\uD83D\uDCC1.txt") === 11 && ftp.GetText("\u65E5\u672C\uD83D\uDCC1.txt", undefined) === smile &&
+      ftp.FileExists("\u65E5\u672C\uD83D\uDCC1.txt"), "UTF-8 text under a UTF-8 name: " + describe(e));
+ftp.DeleteFile("\u65E5\u672C\uD83D\uDCC1.txt");
 ftp.CodePage = 0;
 ftp.PutText("\uFEFFmarked", "bom.txt");
 check(ftp.FileSize("bom.txt") === 9 && ftp.GetText("bom.txt") === "marked" && ftp.GetText("bom.txt", 1252) === "\u00EF\u00BB\u00BFmarked",

@@ -8,10 +8,15 @@ password log in; each directory name below the root is a kind of listing:
     /many      60 plain entries
     /opts      one entry, opts-seen-N.txt: how many times this session was
                sent OPTS UTF8 ON (the user "refuser" has each refused)
+    /clamped   huge.bin of 3,000,000,000 bytes, whose SIZE is refused
+    /short/N   longfilename.txt, then N (the local file system's short name of
+               it); each file there holds its own name
 and any other directory lists three plain files. Files, in any directory and
 kept for as long as the server runs (SIZE and REST answer for them):
     cut.bin      64 KiB; RETR from its start sends half of it, then 426
     cut-up.bin   STOR from its start takes 32 KiB of it, then 426
+DELE early.txt is answered "150 wait", then "550 refused"; DELE endless.txt with
+550 and a line of 100,000 characters; any other DELE works.
     ftp_stand_in.py PORT"""
 import socket
 import sys
@@ -40,6 +45,10 @@ def listing(directory, session):
         return LINE.encode() % (1, b'first.txt') + junk + LINE.encode() % (2, b'last.txt'), False
     if directory == '/long':
         return (LINE % (1, 'n' * 300) + LINE % (2, 'short.txt')).encode(), False
+    if directory == '/clamped':
+        return (LINE % (3000000000, 'huge.bin')).encode(), False
+    if directory.startswith('/short/'):
+        return (LINE % (16, 'longfilename.txt') + LINE % (16, directory[len('/short/'):])).encode(), False
     if directory == '/many':
         return ''.join(LINE % (i, 'file%02d.txt' % i) for i in range(60)).encode(), False
     return ''.join(LINE % (i, 'plain%d.txt' % i) for i in range(3)).encode(), False
@@ -89,6 +98,14 @@ class Session(FtpSession):
                 self.reply('350 Restarting at %d' % self.restart)
             elif command in ('RETR', 'STOR'):
                 self.transfer(command, argument)
+            elif command == 'DELE':
+                if argument == 'early.txt':
+                    self.reply('150 wait')
+                    self.reply('550 refused')
+                elif argument == 'endless.txt':
+                    self.reply('550 ' + 'x' * 100000)
+                else:
+                    self.reply('250 deleted')
             elif command == 'QUIT':
                 self.reply('221 bye')
                 return
@@ -113,6 +130,8 @@ class Session(FtpSession):
 
     def transfer(self, command, name):
         start, self.restart = self.restart, 0
+        if name.startswith('/short/'):
+            files[name] = name.rsplit('/', 1)[-1].encode()
         if command == 'RETR' and name not in files:
             return self.reply('550 no such file')
         connection = self.data_connection()

@@ -1,10 +1,18 @@
-"""An SFTP server that misbehaves in the middle of a download, for what no
-real server does on cue. Any user and password log in. Every file holds the
-same 64 KiB (byte i is i modulo 251); reading it from its start:
+"""An SFTP server that misbehaves, for what no real server does on cue. Any
+user and password log in; the user "slowauth" is answered 4 s late when it
+asks how to log in, and the size of the file slowauth-passwords counts the
+passwords that user sent. Every file holds the same 64 KiB (byte i is i
+modulo 251); reading it from its start:
     stall.bin   half of it, then no reply to the next read ever
     drop.bin    half of it, then the connection ends (no end-of-file)
+    short.bin   all of it, each read answered with half of what it asked or 1,000 bytes
+    long.bin    each read answered with more than it asked
+    claims.bin  "tiny" alone, while its stat claims 1.9e9 bytes
     any other   all of it and end-of-file
-and reading from further on gives the rest and end-of-file.
+and reading from further on gives the rest and end-of-file. Folders:
+    /names      names of 300 and 5,000 bytes, one holding CR LF, one plain
+    /endless    entries without end
+    any other   empty
 Everything held ends with the server, which ends by itself after 30 minutes.
 Runs on Debian's paramiko (/usr/bin/python3).
     ssh_stall_server.py PORT HOST-KEY"""
@@ -17,14 +25,48 @@ import paramiko
 
 SIZE = 65536
 CONTENT = bytes(i % 251 for i in range(SIZE))
+CLAIMED_SIZE = 1900000000
 forever = threading.Event()
+slow_passwords = []
+NAMES = ['\u65e5' * 100, 'n' * 5000, 'cr\r\nlf.txt', 'plain.txt']
 
+
+def attributes(size=SIZE, mode=0o100644):
+    entry = paramiko.SFTPAttributes()
+    entry.st_size, entry.st_mode = size, mode
+    entry.st_atime = entry.st_mtime = 1600000000
+    return entry
+
+
+class Endless(list):
+    """A folder's entries without end, a thousand a reply (paramiko asks for 16)."""
+    BATCH = 1000
+
+    def __init__(self, first=0):
+        self.first = first
+
+    def __getitem__(self, part):
+        if part.stop is None:
+            return Endless(self.first + self.BATCH)
+        names = []
+        for i in range(self.first, self.first + self.BATCH):
+            entry = attributes(1)
+            entry.filename = 'entry%09d.txt' % i
+            names.append(entry)
+        return names
 
 class Login(paramiko.ServerInterface):
     def __init__(self, transport):
         self.transport = transport
 
+    def get_allowed_auths(self, username):
+        if username == 'slowauth':
+            time.sleep(4)
+        return 'password'
+
     def check_auth_password(self, username, password):
+        if username == 'slowauth':
+            slow_passwords.append(password)
         return paramiko.AUTH_SUCCESSFUL
 
     def check_channel_request(self, kind, chanid):
@@ -43,8 +85,14 @@ class File(paramiko.SFTPHandle):
             if self.name == 'drop.bin':
                 self.transport.close()
             forever.wait()
+        if self.name == 'claims.bin':
+            return b'tiny'[offset:]
         if offset >= SIZE:
             return b''
+        if self.name == 'short.bin':
+            return CONTENT[offset:offset + min(length // 2, 1000)]
+        if self.name == 'long.bin':
+            return CONTENT[offset:offset + length + 10]
         return CONTENT[offset:offset + length]
 
 
@@ -59,11 +107,25 @@ class Files(paramiko.SFTPServerInterface):
     def open(self, path, flags, attr):
         return File(path.rsplit('/', 1)[-1], self.transport)
 
+    def list_folder(self, path):
+        if path.endswith('/endless'):
+            return Endless()
+        if not path.endswith('/names'):
+            return []
+        entries = []
+        for name in NAMES:
+            entry = attributes(len(name))
+            entry.filename = name
+            entries.append(entry)
+        return entries
+
     def stat(self, path):
-        attributes = paramiko.SFTPAttributes()
-        attributes.st_size, attributes.st_mode = SIZE, 0o100644
-        attributes.st_atime = attributes.st_mtime = 1600000000
-        return attributes
+        name = path.rsplit('/', 1)[-1]
+        if name in ('names', 'endless', '/', ''):
+            return attributes(0, 0o040755)
+        if name == 'slowauth-passwords':
+            return attributes(len(slow_passwords))
+        return attributes(CLAIMED_SIZE if name == 'claims.bin' else SIZE)
 
     lstat = stat
 

@@ -17,7 +17,8 @@
             "garbage" with bytes that are no reply; for anyone, a data connection never opens
             and, with a data connection it serves: "cut" ends RETR's data (half of 64 KiB) and LIST's (20 of
             40 lines) without close_notify, then answers 226; "early" answers DELE with 150, then 550;
-            "other" secures data connections with OTHER-CERTIFICATE; "slow" reads STOR at 16 KiB/s;
+            "other" secures data connections with OTHER-CERTIFICATE; "slow" reads STOR at 16 KiB/s and
+            refuses it (552) unless every TLS record but the last carried 16 KiB;
             "stuck" never reads STOR's data
     BASE+6  FTP that accepts AUTH TLS and then never answers the handshake
     BASE+7  FTP whose 234 to AUTH TLS comes with clear-text replies for the protected session behind it
@@ -182,8 +183,8 @@ class SecureFtp(socketserver.BaseRequestHandler):
                 tls.sendall(b'227 Entering Passive Mode (127,0,0,1,%d,%d)\r\n' % (port // 256, port % 256))
             elif command in (b'LIST', b'RETR', b'STOR') and user in serving:
                 tls.sendall(b'150 here it comes\r\n')
-                self.serve_data(command, user)
-                tls.sendall(b'226 done\r\n')
+                small = self.serve_data(command, user)
+                tls.sendall(b'552 records of only %d bytes\r\n' % small if small else b'226 done\r\n')
             elif command == b'PASV':
                 self.passive = socket.socket()  # takes connections into its backlog, never accepts
                 self.passive.bind(('127.0.0.1', 0))
@@ -200,13 +201,22 @@ class SecureFtp(socketserver.BaseRequestHandler):
 
 
     def serve_data(self, command, user):
+        """Serves one data connection; for STOR, the size of a record short of
+        16 KiB before the last one, or 0."""
         raw, _ = self.passive.accept()
         data = (self.other_context if user == b'other' else self.context).wrap_socket(raw, server_side=True)
         if command == b'STOR':
             if user == b'stuck':
                 return hold()
-            while data.recv(1024):
-                time.sleep(1 / 16)
+            small, previous = 0, 16384
+            # Each read takes one record at most.
+            for record in iter(lambda: data.recv(16384), b''):
+                small = small or (previous if previous < 16384 else 0)
+                previous = len(record)
+                time.sleep(len(record) / 16384)
+            data.unwrap()
+            data.close()
+            return small
         elif user == b'cut':
             lines = [b'-rw-r--r-- 1 1 1 5 Jan 05 10:00 file%02d.txt\r\n' % n for n in range(40)]
             data.sendall(b''.join(lines[:20]) if command == b'LIST' else b'c' * 32768)
@@ -216,6 +226,7 @@ class SecureFtp(socketserver.BaseRequestHandler):
         if user != b'cut':
             data.unwrap()
         data.close()
+        return 0
 
 
 class HalfwaySecureFtp(SecureFtp):
