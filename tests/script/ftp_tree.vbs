@@ -69,7 +69,7 @@ Check Err.Number = -2147220978 And Err.Source = "Quorlin.FTP" And Err.Descriptio
     " does not exist.PutDirectory error code: 3 Message: Path not found." & vbCrLf, _
     "missing local folder (got " & Err.Number & ": " & Err.Description & ")"
 Err.Clear
-Check ftp.Directory = home & "/sub", "Directory left at the target"
+Check ftp.Directory = home, "Directory back where it started"
 ftp.CloseConnection
 
 EndSuite

@@ -9,14 +9,13 @@ password log in; each directory name below the root is a kind of listing:
     /opts      one entry, opts-seen-N.txt: how many times this session was
                sent OPTS UTF8 ON (the user "refuser" has each refused)
     /clamped   huge.bin of 3,000,000,000 bytes, whose SIZE is refused
-    /short/N   longfilename.txt, then N (the local file system's short name of
-               it); each file there holds its own name
+    /short/N   longfilename.txt, then N (its short name); each holds its own name
 and any other directory lists three plain files. Files, in any directory and
 kept for as long as the server runs (SIZE and REST answer for them):
     cut.bin      64 KiB; RETR from its start sends half of it, then 426
     cut-up.bin   STOR from its start takes 32 KiB of it, then 426
-DELE early.txt is answered "150 wait", then "550 refused"; DELE endless.txt with
-550 and a line of 100,000 characters; any other DELE works.
+DELE early.txt is answered "150 wait", then "550 refused"; endless.txt with a 550
+line of 100,000 characters.
     ftp_stand_in.py PORT"""
 import socket
 import sys
@@ -99,13 +98,9 @@ class Session(FtpSession):
             elif command in ('RETR', 'STOR'):
                 self.transfer(command, argument)
             elif command == 'DELE':
-                if argument == 'early.txt':
-                    self.reply('150 wait')
-                    self.reply('550 refused')
-                elif argument == 'endless.txt':
-                    self.reply('550 ' + 'x' * 100000)
-                else:
-                    self.reply('250 deleted')
+                replies = {'early.txt': ['150 wait', '550 refused'], 'endless.txt': ['550 ' + 'x' * 100000]}
+                for reply in replies.get(argument, ['250 deleted']):
+                    self.reply(reply)
             elif command == 'QUIT':
                 self.reply('221 bye')
                 return

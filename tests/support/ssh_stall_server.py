@@ -1,18 +1,14 @@
 """An SFTP server that misbehaves, for what no real server does on cue. Any
-user and password log in; the user "slowauth" is answered 4 s late when it
-asks how to log in, and the size of the file slowauth-passwords counts the
-passwords that user sent. Every file holds the same 64 KiB (byte i is i
-modulo 251); reading it from its start:
+user and password log in ("slowauth" 4 s late; the size of slowauth-passwords
+counts its passwords). Every file holds the same 64 KiB (byte i is i modulo
+251); reading it from its start:
     stall.bin   half of it, then no reply to the next read ever
     drop.bin    half of it, then the connection ends (no end-of-file)
-    short.bin   all of it, each read answered with half of what it asked or 1,000 bytes
-    long.bin    each read answered with more than it asked
+    short.bin   all of it, each read answered short; long.bin: long
     claims.bin  "tiny" alone, while its stat claims 1.9e9 bytes
     any other   all of it and end-of-file
-and reading from further on gives the rest and end-of-file. Folders:
-    /names      names of 300 and 5,000 bytes, one holding CR LF, one plain
-    /endless    entries without end
-    any other   empty
+and reading from further on gives the rest and end-of-file. The folder /names
+lists names of 300 and 5,000 bytes and one holding CR LF, /endless lists without end.
 Everything held ends with the server, which ends by itself after 30 minutes.
 Runs on Debian's paramiko (/usr/bin/python3).
     ssh_stall_server.py PORT HOST-KEY"""
@@ -31,42 +27,33 @@ slow_passwords = []
 NAMES = ['\u65e5' * 100, 'n' * 5000, 'cr\r\nlf.txt', 'plain.txt']
 
 
-def attributes(size=SIZE, mode=0o100644):
+def attributes(size=SIZE, mode=0o100644, name=None):
     entry = paramiko.SFTPAttributes()
-    entry.st_size, entry.st_mode = size, mode
+    entry.st_size, entry.st_mode, entry.filename = size, mode, name
     entry.st_atime = entry.st_mtime = 1600000000
     return entry
 
 
 class Endless(list):
-    """A folder's entries without end, a thousand a reply (paramiko asks for 16)."""
-    BATCH = 1000
-
+    """A folder's entries without end, a thousand a reply (paramiko takes [:16], then [16:])."""
     def __init__(self, first=0):
         self.first = first
 
     def __getitem__(self, part):
         if part.stop is None:
-            return Endless(self.first + self.BATCH)
-        names = []
-        for i in range(self.first, self.first + self.BATCH):
-            entry = attributes(1)
-            entry.filename = 'entry%09d.txt' % i
-            names.append(entry)
-        return names
+            return Endless(self.first + 1000)
+        return [attributes(1, name='entry%09d.txt' % i) for i in range(self.first, self.first + 1000)]
 
 class Login(paramiko.ServerInterface):
     def __init__(self, transport):
         self.transport = transport
 
     def get_allowed_auths(self, username):
-        if username == 'slowauth':
-            time.sleep(4)
+        time.sleep(4 if username == 'slowauth' else 0)
         return 'password'
 
     def check_auth_password(self, username, password):
-        if username == 'slowauth':
-            slow_passwords.append(password)
+        slow_passwords.extend([password] if username == 'slowauth' else [])
         return paramiko.AUTH_SUCCESSFUL
 
     def check_channel_request(self, kind, chanid):
@@ -89,10 +76,8 @@ class File(paramiko.SFTPHandle):
             return b'tiny'[offset:]
         if offset >= SIZE:
             return b''
-        if self.name == 'short.bin':
-            return CONTENT[offset:offset + min(length // 2, 1000)]
-        if self.name == 'long.bin':
-            return CONTENT[offset:offset + length + 10]
+        if self.name in ('short.bin', 'long.bin'):
+            return CONTENT[offset:offset + (min(length // 2, 1000) if self.name == 'short.bin' else length + 10)]
         return CONTENT[offset:offset + length]
 
 
@@ -110,14 +95,7 @@ class Files(paramiko.SFTPServerInterface):
     def list_folder(self, path):
         if path.endswith('/endless'):
             return Endless()
-        if not path.endswith('/names'):
-            return []
-        entries = []
-        for name in NAMES:
-            entry = attributes(len(name))
-            entry.filename = name
-            entries.append(entry)
-        return entries
+        return [attributes(len(name), name=name) for name in NAMES] if path.endswith('/names') else []
 
     def stat(self, path):
         name = path.rsplit('/', 1)[-1]

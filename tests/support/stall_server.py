@@ -201,18 +201,15 @@ class SecureFtp(socketserver.BaseRequestHandler):
 
 
     def serve_data(self, command, user):
-        """Serves one data connection; for STOR, the size of a record short of
-        16 KiB before the last one, or 0."""
+        """Serves one data connection; for STOR, the size of a short record before the last one, or 0."""
         raw, _ = self.passive.accept()
         data = (self.other_context if user == b'other' else self.context).wrap_socket(raw, server_side=True)
         if command == b'STOR':
             if user == b'stuck':
                 return hold()
             small, previous = 0, 16384
-            # Each read takes one record at most.
-            for record in iter(lambda: data.recv(16384), b''):
-                small = small or (previous if previous < 16384 else 0)
-                previous = len(record)
+            for record in iter(lambda: data.recv(16384), b''):  # a record at most each
+                small, previous = small or (previous if previous < 16384 else 0), len(record)
                 time.sleep(len(record) / 16384)
             data.unwrap()
             data.close()
