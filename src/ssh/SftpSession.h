@@ -70,14 +70,6 @@ public:
     // on the socket bounded (within an opening, the opening as a whole);
     // LIBSSH2_ERROR_TIMEOUT when the time ran out or the caller stopped waiting.
     int Await(const std::function<int()>& call);
-    // Gives the connection up without a word to the server: from now on the
-    // library's sends fail and its receives find nothing, so that whatever
-    // it still holds (a remote file, the channel, the session) is freed at
-    // once when closed, and never waits on a server that is gone or stalled.
-    void Release() {
-        released_ = true;
-        lost_ = true;
-    }
     // The same for a call that returns a handle or null.
     template <class Handle>
     Handle* AwaitHandle(const std::function<Handle*()>& call, int& error) {
@@ -87,6 +79,14 @@ public:
             return made ? 0 : LastErrno();
         });
         return made;
+    }
+    // Gives the connection up without a word to the server: from now on the
+    // library's sends fail and its receives find nothing, so that whatever
+    // it still holds (a remote file, the channel, the session) is freed at
+    // once when closed, and never waits on a server that is gone or stalled.
+    void Release() {
+        released_ = true;
+        lost_ = true;
     }
     // Sets the last error (and the server's reply or a failure detail) for
     // a failed call's `error`; false.
