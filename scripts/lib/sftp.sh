@@ -25,11 +25,20 @@
 #                                                                                  BEGIN ENCRYPTED PRIVATE KEY)
 #                                     ed25519_openssh, ed25519_openssh_encrypted  (Ed25519, OpenSSH format)
 #                                     unknown_rsa_pkcs1.pem, unknown_ecdsa_sec1.pem (keys no server knows)
+#                                     dsa_openssh                                 (a DSA key, which no login takes)
+#                                     {ed25519,ecdsa,rsa}_v{2,3}.ppk and *_v{2,3}_encrypted.ppk
+#                                                                                 (the same keys in PuTTY's formats,
+#                                                                                  written by puttygen)
+#                                     ecdsa_v3_encrypted_crlf.ppk                 (with Windows line ends)
+#                                     ed25519_v3_costly.ppk, ed25519_v2_damaged.ppk (asking Argon2 for 4 GiB; a
+#                                                                                  changed comment the MAC finds)
 #                                     rsa_openssh_costly, rsa_pkcs8_costly.pem    (rsa_openssh_encrypted with
 #                                                                                  2^31-1 bcrypt rounds written in;
 #                                                                                  PKCS#8 with 3,000,000 PBKDF2
 #                                                                                  iterations)
 #   QUORLIN_SFTP_KEY_PASSPHRASE     the passphrase of every *_encrypted key
+#   QUORLIN_SFTP_SUITE_SERVERS      "name:port ..." of the servers the script suites run on: OpenSSH with
+#                                   its Ed25519 host key alone, proftpd and asyncssh
 #   QUORLIN_SFTP_ECDSA_FINGERPRINT, QUORLIN_SFTP_RSA_FINGERPRINT, QUORLIN_SFTP_ED25519_FINGERPRINT
 #                                   each host key's SHA-256 fingerprint as ssh-keygen -l prints it,
 #                                   "SHA256:" and unpadded base64 (also in $SSH_KEYS/host/*.sha256);
@@ -52,6 +61,31 @@ SFTP_STALL_PORT=21065  # tests/support/ssh_stall_server.py
 SFTP_ASYNCSSH_PORT=21066  # tests/support/asyncssh_server.py
 SSH_KEYS=$OUT/ssh  # host and client keys, made once
 SFTP_KEY_PASSPHRASE=quorlin-pass
+# The client keys in PuTTY's formats, versions 2 and 3, plain and encrypted,
+# from the OpenSSH-format ones; and two a reader must refuse.
+make_putty_keys() {
+    local client=$SSH_KEYS/client type version passphrase
+    [ -f "$client/ed25519_v2_damaged.ppk" ] && return 0
+    passphrase=$(mktemp)
+    printf '%s\n' "$SFTP_KEY_PASSPHRASE" >"$passphrase"
+    for type in ed25519 ecdsa rsa; do
+        for version in 2 3; do
+            # Argon2id with PuTTYgen's memory and a fixed number of passes.
+            puttygen "$client/${type}_openssh" -O private -o "$client/${type}_v$version.ppk" \
+                --ppk-param "version=$version,kdf=argon2id,memory=8192,passes=8,parallelism=1"
+            puttygen "$client/${type}_openssh" -O private -o "$client/${type}_v${version}_encrypted.ppk" \
+                --new-passphrase "$passphrase" --ppk-param "version=$version,kdf=argon2id,memory=8192,passes=8,parallelism=1"
+        done
+    done
+    rm -f "$passphrase"
+    sed 's/^Argon2-Memory: .*/Argon2-Memory: 4194304/' "$client/ed25519_v3_encrypted.ppk" >"$client/ed25519_v3_costly.ppk"
+    # As PuTTYgen on Windows writes it.
+    sed 's/$/\r/' "$client/ecdsa_v3_encrypted.ppk" >"$client/ecdsa_v3_encrypted_crlf.ppk"
+    sed 's/^Comment: .*/Comment: changed/' "$client/ed25519_v2.ppk" >"$client/ed25519_v2_damaged.ppk.new"
+    chmod 0600 "$client"/*.ppk "$client/ed25519_v2_damaged.ppk.new"
+    mv "$client/ed25519_v2_damaged.ppk.new" "$client/ed25519_v2_damaged.ppk"
+}
+
 # Keys whose derivation would take for ever: made from the encrypted ones.
 make_costly_sftp_keys() {
     local client=$SSH_KEYS/client
@@ -89,6 +123,7 @@ ensure_sftp_deps() {
     local need=()
     [ -x /usr/sbin/sshd ] || need+=(openssh-server)
     command -v ssh-keygen >/dev/null || need+=(openssh-client)
+    command -v puttygen >/dev/null || need+=(putty-tools)
     if [ ${#need[@]} -gt 0 ]; then
         log "installing ${need[*]}"
         if [ ! -x /usr/sbin/sshd ]; then
@@ -97,7 +132,8 @@ ensure_sftp_deps() {
         fi
         export DEBIAN_FRONTEND=noninteractive
         # The server and the client come in the same version.
-        apt_install openssh-server openssh-client || { apt_update && apt_install openssh-server openssh-client; }
+        apt_install openssh-server openssh-client putty-tools ||
+            { apt_update && apt_install openssh-server openssh-client putty-tools; }
     fi
     # The scripted SFTP server that misbehaves on cue runs on Debian's
     # paramiko, the second SSH implementation on its asyncssh.
@@ -130,6 +166,7 @@ sftp_key_type_options() {
         *rsa) echo "-t rsa -b 3072" ;;
         *ecdsa) echo "-t ecdsa -b 256" ;;
         *ed25519) echo "-t ed25519" ;;
+        *dsa) echo "-t dsa" ;;
     esac
 }
 
@@ -148,7 +185,7 @@ make_sftp_keys() {
         ssh-keygen -q $(sftp_key_type_options "$type") -N '' -C "quorlin-host-$type" -f "$host/ssh_host_${type}_key"
         ssh-keygen -lf "$host/ssh_host_${type}_key.pub" | awk '{ print $2 }' >"$host/ssh_host_${type}_key.sha256"
     done
-    for type in rsa ecdsa ed25519 unknown_rsa unknown_ecdsa; do
+    for type in rsa ecdsa ed25519 dsa unknown_rsa unknown_ecdsa; do
         # shellcheck disable=SC2046
         ssh-keygen -q $(sftp_key_type_options "$type") -N '' -C "quorlin-client-${type//_/-}" -f "$work/$type"
         mv "$work/$type.pub" "$public/$type.pub"
@@ -178,6 +215,7 @@ ecdsa ecdsa_pkcs8.pem PKCS8 -
 ecdsa ecdsa_pkcs8_encrypted.pem PKCS8 yes
 ed25519 ed25519_openssh - -
 ed25519 ed25519_openssh_encrypted - yes
+dsa dsa_openssh - -
 unknown_rsa unknown_rsa_pkcs1.pem PEM -
 unknown_ecdsa unknown_ecdsa_sec1.pem PEM -
 KEYS
@@ -279,6 +317,7 @@ start_sftp_servers() {
     ensure_sftp_deps
     make_sftp_keys
     make_costly_sftp_keys
+    make_putty_keys
     local entry name port servers=""
     for entry in $SFTP_SERVERS; do
         IFS=: read -r name port <<<"$entry"
@@ -316,6 +355,7 @@ start_sftp_servers() {
     export QUORLIN_SFTP_KBDINT_PORT=$SFTP_KBDINT_PORT QUORLIN_SFTP_RSA_ONLY_PORT=$SFTP_RSA_ONLY_PORT
     export QUORLIN_SFTP_ED25519_ONLY_PORT=$SFTP_ED25519_ONLY_PORT QUORLIN_SFTP_STALL_PORT=$SFTP_STALL_PORT
     export QUORLIN_SFTP_ASYNCSSH_PORT=$SFTP_ASYNCSSH_PORT
+    export QUORLIN_SFTP_SUITE_SERVERS="openssh-ed25519-only:$SFTP_ED25519_ONLY_PORT proftpd:${SFTP_SERVERS##*proftpd:} asyncssh:$SFTP_ASYNCSSH_PORT"
     keys=$(winpath "$SSH_KEYS")
     export QUORLIN_SFTP_KEYS=$keys QUORLIN_SFTP_KEY_PASSPHRASE=$SFTP_KEY_PASSPHRASE
     export QUORLIN_SFTP_ECDSA_FINGERPRINT=$ecdsa QUORLIN_SFTP_RSA_FINGERPRINT=$rsa

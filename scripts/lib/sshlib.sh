@@ -1,35 +1,41 @@
-# libssh2 on mbedTLS, as static libraries for the MinGW targets. Source after
-# common.sh; it sets up names only. Bookworm has only libssh2 1.10 and mbedTLS
-# 2.28 (no RSA-SHA2 on that pairing), so both come from Debian trixie's source
-# packages, fetched through an apt configuration of our own under $DEPS.
+# libssh2 on OpenSSL's libcrypto, as static libraries for the MinGW targets.
+# Source after common.sh; it sets up names only. Bookworm has only libssh2
+# 1.10 and OpenSSL 3.0 (no Argon2 for PuTTY's keys), so both come from Debian
+# trixie's source packages, fetched through an apt configuration of our own
+# under $DEPS.
 #   build_ssh_libraries ARCH   x86_64 or i686; made once, then cached
-#   ssh_library_dir ARCH       its include/ and lib/ (libssh2.a, libmbedcrypto.a)
-# Users compile with -I"$(ssh_library_dir ARCH)/include" and, for the libraries'
-# view of mbedTLS's structures, MBEDTLS_USER_CONFIG_FILE=<mbedtls_user_config.h>
-# defined; they call mbedtls_threading_set_alt before anything else of mbedTLS
-# or libssh2, and link, in this order:
-#   libssh2.a libmbedcrypto.a -lws2_32 -lbcrypt
+#   ssh_library_dir ARCH       its include/ and lib/ (libssh2.a, libcrypto.a)
+# Users compile with -I"$(ssh_library_dir ARCH)/include", call
+# OPENSSL_thread_stop() as each thread ends (a static libcrypto has no DllMain
+# of its own), and link, in this order:
+#   libssh2.a libcrypto.a -lws2_32 -lcrypt32 -lbcrypt -ladvapi32 -luser32
 
 SSH_LIBSSH2_VERSION=1.11.1-1+deb13u2
-SSH_MBEDTLS_VERSION=3.6.6-0.1~deb13u1
+# The oldest release taken: the newest one the archive serves is used.
+SSH_OPENSSL_VERSION=3.5.7-1~deb13u2
 SSH_SUITE=trixie
 SSH_APT=$DEPS/apt-$SSH_SUITE
 SSH_SRC=$DEPS/src
 SSH_BUILD=$DEPS/ssh-build
 SSH_KEYRING=/usr/share/keyrings/debian-archive-keyring.gpg
-# mbedtls_user_config.h and threading_alt.h: mbedTLS's threading layer on Win32.
-SSH_CONFIG_DIR=$REPO/src/ssh/mbedtls
 # Our fixes to libssh2, on top of Debian's patches.
 SSH_LIBSSH2_PATCHES=$REPO/scripts/lib/libssh2-repeated-sig-algs.patch
-# Quoted for the shell that make runs.
-SSH_CFLAGS="-Os -ffunction-sections -fdata-sections -I$SSH_CONFIG_DIR -DMBEDTLS_USER_CONFIG_FILE='<mbedtls_user_config.h>'"
+SSH_CFLAGS="-Os -ffunction-sections -fdata-sections"
+# libcrypto trimmed to what libssh2 and the key readers use. DES stays
+# (3DES-encrypted PEM keys), BLAKE2 stays (Argon2 needs it), and so do the
+# deprecated calls (libssh2 1.11 uses HMAC_*).
+SSH_OPENSSL_OPTIONS="no-shared no-apps no-tests no-docs no-module no-engine no-legacy no-dso no-ui-console
+    no-autoload-config no-winstore no-async no-filenames no-sock no-http no-ocsp no-cmp no-cms no-ct no-ts no-srp
+    no-comp no-aria no-bf no-camellia no-cast no-idea no-md4 no-mdc2 no-rc2 no-rc4 no-rmd160 no-seed no-siphash
+    no-siv no-sm2 no-sm3 no-sm4 no-whirlpool no-dsa no-scrypt no-ec2m no-ml-dsa no-ml-kem no-slh-dsa no-rfc3779
+    no-ocb no-quic no-dtls no-srtp no-ssl-trace no-nextprotoneg"
 
 ssh_library_dir() { echo "$DEPS/ssh-$1"; }
 
 # What a build is made from; a build stamped with anything else is made anew.
 ssh_recipe() {
-    printf 'libssh2 %s, mbedTLS %s, %s, licences, %s' "$SSH_LIBSSH2_VERSION" "$SSH_MBEDTLS_VERSION" "$SSH_CFLAGS" \
-        "$(cat "$SSH_CONFIG_DIR"/*.h $SSH_LIBSSH2_PATCHES | sha256sum | cut -c1-16)"
+    printf 'libssh2 %s, OpenSSL %s, %s, %s, licences, %s' "$SSH_LIBSSH2_VERSION" "$SSH_OPENSSL_VERSION" \
+        "$SSH_CFLAGS" "$(echo $SSH_OPENSSL_OPTIONS)" "$(cat $SSH_LIBSSH2_PATCHES | sha256sum | cut -c1-16)"
 }
 
 build_ssh_libraries() {  # arch
@@ -42,19 +48,17 @@ build_ssh_libraries() {  # arch
         return 0
     fi
     ssh_fetch_sources || return 1
-    log "building the ssh libraries for $arch: libssh2 $SSH_LIBSSH2_USED, mbedTLS $SSH_MBEDTLS_USED"
+    log "building the ssh libraries for $arch: libssh2 $SSH_LIBSSH2_USED, OpenSSL $SSH_OPENSSL_USED"
     rm -rf "$prefix" "${SSH_BUILD:?}/$arch"
     mkdir -p "$SSH_BUILD/$arch"
-    ssh_build_mbedtls "$arch" "$prefix" || return 1
+    ssh_build_openssl "$arch" "$prefix" || return 1
     ssh_patch_libssh2 || return 1
     ssh_build_libssh2 "$arch" "$prefix" || return 1
-    # threading.h includes threading_alt.h; users need the same user config.
-    cp "$SSH_CONFIG_DIR/threading_alt.h" "$SSH_CONFIG_DIR/mbedtls_user_config.h" "$prefix/include/"
     # Their licences go into the release package beside ours.
     mkdir -p "$prefix/licenses"
     cp "$SSH_LIBSSH2_SOURCE/COPYING" "$prefix/licenses/libssh2.txt"
-    cp "$SSH_MBEDTLS_SOURCE/LICENSE" "$prefix/licenses/mbedtls.txt"
-    printf '%s\nlibssh2 %s, mbedTLS %s\n' "$(ssh_recipe)" "$SSH_LIBSSH2_USED" "$SSH_MBEDTLS_USED" >"$stamp"
+    cp "$SSH_OPENSSL_SOURCE/LICENSE.txt" "$prefix/licenses/openssl.txt"
+    printf '%s\nlibssh2 %s, OpenSSL %s\n' "$(ssh_recipe)" "$SSH_LIBSSH2_USED" "$SSH_OPENSSL_USED" >"$stamp"
     log "ssh libraries for $arch in $prefix"
 }
 
@@ -68,23 +72,25 @@ ssh_step() {
     return 1
 }
 
-# mbedTLS sets its own -O2 for Release after CMAKE_C_FLAGS; compile options
-# come last on the command line, so -Os is given again as one. libssh2 needs
-# libmbedcrypto alone: the X.509 and TLS libraries are not built (a third of
-# the time), so the headers and that library are put in place by hand.
-ssh_build_mbedtls() {  # arch prefix
-    local arch=$1 prefix=$2 build=$SSH_BUILD/$1/mbedtls
-    echo 'add_compile_options(-Os)' >"$SSH_BUILD/$arch/size.cmake"
-    ssh_step "$SSH_BUILD/$arch/mbedtls-configure.log" cmake -S "$SSH_MBEDTLS_SOURCE" -B "$build" \
-        -DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_PROJECT_INCLUDE="$SSH_BUILD/$arch/size.cmake" -DCMAKE_C_FLAGS="$SSH_CFLAGS" \
-        -DENABLE_PROGRAMS=OFF -DENABLE_TESTING=OFF -DGEN_FILES=OFF \
-        -DUSE_STATIC_MBEDTLS_LIBRARY=ON -DUSE_SHARED_MBEDTLS_LIBRARY=OFF \
-        -DMBEDTLS_FATAL_WARNINGS=OFF || return 1
-    ssh_step "$SSH_BUILD/$arch/mbedtls-build.log" cmake --build "$build" -j2 --target mbedcrypto || return 1
+# libcrypto alone, built in a copy of the source of its own per target.
+# Debian's pic.patch makes the 32-bit assembly ELF-only, which MinGW's
+# assembler rejects: the i686 copy goes without it.
+ssh_build_openssl() {  # arch prefix
+    local arch=$1 prefix=$2 build=$SSH_BUILD/$1/openssl target=mingw64
+    [ "$arch" = x86_64 ] || target=mingw
+    cp -r "$SSH_OPENSSL_SOURCE" "$build"
+    if [ "$arch" = i686 ]; then
+        (cd "$build" && ssh_step "$SSH_BUILD/$arch/openssl-unpatch.log" patch -p1 -R -f -i debian/patches/pic.patch) ||
+            return 1
+    fi
+    # shellcheck disable=SC2086 # the options are words
+    (cd "$build" && CFLAGS="$SSH_CFLAGS" ssh_step "$SSH_BUILD/$arch/openssl-configure.log" perl Configure "$target" \
+        --cross-compile-prefix="$arch-w64-mingw32-" $SSH_OPENSSL_OPTIONS) || return 1
+    (cd "$build" && ssh_step "$SSH_BUILD/$arch/openssl-build.log" make -j2 build_generated &&
+        ssh_step "$SSH_BUILD/$arch/openssl-build.log" make -j2 libcrypto.a) || return 1
     mkdir -p "$prefix/include" "$prefix/lib"
-    cp -r "$SSH_MBEDTLS_SOURCE/include/mbedtls" "$SSH_MBEDTLS_SOURCE/include/psa" "$prefix/include/"
-    cp "$build/library/libmbedcrypto.a" "$prefix/lib/"
+    cp -r "$build/include/openssl" "$prefix/include/"
+    cp "$build/libcrypto.a" "$prefix/lib/"
 }
 
 # Our patches, each applied once to the unpacked source (a patch already in
@@ -105,8 +111,9 @@ ssh_build_libssh2() {  # arch prefix
     ssh_step "$SSH_BUILD/$arch/libssh2-configure.log" cmake -S "$SSH_LIBSSH2_SOURCE" -B "$build" \
         -DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_C_FLAGS="$SSH_CFLAGS" -DCMAKE_C_FLAGS_RELEASE="-DNDEBUG" -DCMAKE_INSTALL_PREFIX="$prefix" \
-        -DCRYPTO_BACKEND=mbedTLS -DMBEDTLS_INCLUDE_DIR="$prefix/include" \
-        -DMBEDCRYPTO_LIBRARY="$prefix/lib/libmbedcrypto.a" \
+        -DCRYPTO_BACKEND=OpenSSL -DOPENSSL_USE_STATIC_LIBS=TRUE -DOPENSSL_INCLUDE_DIR="$prefix/include" \
+        -DOPENSSL_CRYPTO_LIBRARY="$prefix/lib/libcrypto.a" -DOPENSSL_SSL_LIBRARY="$prefix/lib/libcrypto.a" \
+        -DLIB_EAY="$prefix/lib/libcrypto.a" -DSSL_EAY="$prefix/lib/libcrypto.a" \
         -DBUILD_SHARED_LIBS=OFF -DBUILD_STATIC_LIBS=ON -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF \
         -DENABLE_ZLIB_COMPRESSION=OFF || return 1
     ssh_step "$SSH_BUILD/$arch/libssh2-build.log" cmake --build "$build" -j2 || return 1
@@ -114,11 +121,28 @@ ssh_build_libssh2() {  # arch prefix
 }
 
 # Both source trees, unpacked with Debian's patches into $SSH_SRC. Sets
-# SSH_{LIBSSH2,MBEDTLS}_{USED,SOURCE}: the Debian version and its folder.
+# SSH_{LIBSSH2,OPENSSL}_{USED,SOURCE}: the Debian version and its folder.
 ssh_fetch_sources() {
     SSH_APT_UPDATED=no
     ssh_fetch_source libssh2 "$SSH_LIBSSH2_VERSION" LIBSSH2 || return 1
-    ssh_fetch_source mbedtls "$SSH_MBEDTLS_VERSION" MBEDTLS
+    ssh_fetch_newest_source openssl "$SSH_OPENSSL_VERSION" OPENSSL
+}
+
+# The newest version the archive offers and serves, no older than the one
+# named: a mirror may list a security update before it serves its files.
+ssh_fetch_newest_source() {  # package oldest-version variable-stem
+    local candidate
+    ssh_apt_update || return 1
+    while read -r candidate; do
+        dpkg --compare-versions "$candidate" ge "$2" || continue
+        if ssh_fetch_source "$1" "$candidate" "$3" 2>/dev/null; then
+            log "$1 $candidate"
+            return 0
+        fi
+        log "$1 $candidate is listed but not served: trying an older one"
+    done < <(ssh_apt apt-cache showsrc --only-source "$1" 2>/dev/null | sed -n 's/^Version: //p' | sort -rV)
+    echo "no $1 of $2 or later could be fetched from $SSH_SUITE" >&2
+    return 1
 }
 
 ssh_fetch_source() {  # package pinned-version variable-stem

@@ -1,4 +1,5 @@
 // The four exports of the in-process server.
+#include "../ssh/SshLibrary.h"
 #include "../text/Error.h"
 #include "Boundary.h"
 #include "ClassTable.h"
@@ -9,13 +10,20 @@
 
 using namespace quorlin;
 
-// Each ending thread lets go of what it kept of server replies (and the
-// thread unloading the library of its own; at the process's end nothing is
+// Each ending thread lets go of what it kept of server replies and what the
+// crypto library kept for it (and the thread unloading the library of its
+// own, and the crypto library all it holds; at the process's end nothing is
 // freed, as the other threads are gone already).
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) module::SetInstance(instance);
-    if (reason == DLL_THREAD_DETACH) ForgetThreadState();
-    if (reason == DLL_PROCESS_DETACH && !reserved) ForgetThreadState(true);
+    if (reason == DLL_THREAD_DETACH) {
+        ForgetThreadState();
+        ForgetSshThreadState();
+    }
+    if (reason == DLL_PROCESS_DETACH && !reserved) {
+        ForgetThreadState(true);
+        EndSshLibrary();
+    }
     return TRUE;
 }
 

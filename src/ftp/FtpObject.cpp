@@ -483,8 +483,13 @@ HRESULT FtpObject::get_HostKeyFingerprint(BSTR* result) { return TextOut(hostKey
 
 HRESULT FtpObject::put_HostKeyFingerprint(BSTR str_fingerprint) {
     const std::wstring text = TextIn(str_fingerprint);
-    std::vector<std::string> keys;
-    if (!ParseHostKeyFingerprints(text, keys))
+    std::vector<HostKeyPin> keys;
+    const PinProblem problem = ParseHostKeyFingerprints(text, keys);
+    if (problem == PinProblem::kMd5)
+        return RaiseError(runtime_error::kInvalidProcedureCall, source::kFtp,
+                          std::wstring(message::kInvalidProcedureCall) + L": an MD5 fingerprint cannot be pinned; "
+                          L"give the key's SHA-256 fingerprint (\"SHA256:...\", as ssh-keygen -l prints it).");
+    if (problem != PinProblem::kNone)
         return RaiseError(runtime_error::kInvalidProcedureCall, source::kFtp, message::kInvalidProcedureCall);
     hostKeyText_ = text;
     hostKeys_ = std::move(keys);

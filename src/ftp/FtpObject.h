@@ -10,6 +10,7 @@
 #include "../work/TimeLimit.h"
 #include "DirectoryTree.h"
 #include "../session/FtpSession.h"
+#include "../ssh/HostKeyFingerprint.h"
 #include "RemoteCommand.h"
 
 #include <functional>
@@ -131,7 +132,7 @@ private:
     LONG protocol_ = kProtocolFtp;
     LONG sessionProtocol_ = kProtocolFtp;  // the open session's
     std::wstring hostKeyText_;
-    std::vector<std::string> hostKeys_;  // the pinned host keys' SHA-256 digests
+    std::vector<HostKeyPin> hostKeys_;  // the pinned host keys
     std::wstring privateKeyFile_;
     std::wstring privateKeyPassphrase_;
     TreeWalk treeWalk_;

@@ -7,6 +7,7 @@
 #include "HostKeyFingerprint.h"
 #include "PrivateKey.h"
 #include "SshLibrary.h"
+#include "SshWire.h"
 
 #include <libssh2.h>
 #include <libssh2_sftp.h>
@@ -24,17 +25,33 @@ namespace {
 
 // Only what OpenSSH still offers by default, strongest first: no SHA-1
 // signatures or MACs, no CBC ciphers, no small Diffie-Hellman groups. The
-// two pseudo-methods ask for extension negotiation and the strict key
-// exchange that closes the prefix-truncation attack.
+// library puts the pseudo-methods before the key exchanges itself: they ask
+// for extension negotiation and the strict key exchange that closes the
+// prefix-truncation attack. AES-GCM comes first: the fastest with the
+// processors' AES instructions.
 constexpr const char* kKeyExchanges =
-    "ecdh-sha2-nistp256,ecdh-sha2-nistp384,ecdh-sha2-nistp521,diffie-hellman-group-exchange-sha256,"
-    "diffie-hellman-group16-sha512,diffie-hellman-group18-sha512,diffie-hellman-group14-sha256,ext-info-c,"
-    "kex-strict-c-v00@openssh.com";
-constexpr const char* kHostKeys =
-    "ecdsa-sha2-nistp256,ecdsa-sha2-nistp384,ecdsa-sha2-nistp521,rsa-sha2-512,rsa-sha2-256";
-constexpr const char* kCiphers = "chacha20-poly1305@openssh.com,aes256-ctr,aes192-ctr,aes128-ctr";
+    "curve25519-sha256,curve25519-sha256@libssh.org,ecdh-sha2-nistp256,ecdh-sha2-nistp384,ecdh-sha2-nistp521,"
+    "diffie-hellman-group-exchange-sha256,diffie-hellman-group16-sha512,diffie-hellman-group18-sha512,"
+    "diffie-hellman-group14-sha256";
+constexpr const char* kHostKeyTypes[] = {"ssh-ed25519", "ecdsa-sha2-nistp256", "ecdsa-sha2-nistp384",
+                                         "ecdsa-sha2-nistp521", "ssh-rsa"};
+constexpr const char* kCiphers = "aes256-gcm@openssh.com,aes128-gcm@openssh.com,chacha20-poly1305@openssh.com,"
+                                 "aes256-ctr,aes192-ctr,aes128-ctr";
 constexpr const char* kMacs =
     "hmac-sha2-256-etm@openssh.com,hmac-sha2-512-etm@openssh.com,hmac-sha2-256,hmac-sha2-512";
+
+// The host key algorithms that show a key of a type: RSA keys with SHA-2 signatures only.
+std::string AlgorithmsOf(const std::string& type) { return type == "ssh-rsa" ? "rsa-sha2-512,rsa-sha2-256" : type; }
+
+bool InList(std::string_view list, std::string_view name) {
+    size_t start = 0;
+    for (;;) {
+        const size_t end = list.find(',', start);
+        if (list.substr(start, end - start) == name) return true;
+        if (end == std::string_view::npos) return false;
+        start = end + 1;
+    }
+}
 
 constexpr long kFolderMode = 0755;
 constexpr long kFileMode = 0644;
@@ -391,7 +408,7 @@ bool SftpSession::Open() {
     // Within a limit the opening as a whole takes no longer than it allows:
     // work that ran on past it would log in for nobody.
     if (seconds > 0) openingDeadline_ = GetTickCount64() + connectWait;
-    const bool opened = Handshake() && CheckHostKey() && Authenticate() && [this] {
+    const bool opened = ReachPinnedHostKey() && Authenticate() && [this] {
         int error = 0;
         sftp_ = AwaitHandle<LIBSSH2_SFTP>([this] { return libssh2_sftp_init(session_); }, error);
         if (!sftp_) return Fail(error);
@@ -404,6 +421,88 @@ bool SftpSession::Open() {
     }();
     openingDeadline_ = 0;
     return opened;
+}
+
+std::string SftpSession::HostKeyPreference(const std::string& only) const {
+    if (!only.empty()) return AlgorithmsOf(only);
+    // The types the pins name first, in their order, then the others in ours.
+    std::vector<std::string> types;
+    for (const HostKeyPin& pin : settings_.hostKeys)
+        if (!pin.keyType.empty() && std::find(types.begin(), types.end(), pin.keyType) == types.end())
+            types.push_back(pin.keyType);
+    for (const char* type : kHostKeyTypes)
+        if (std::find(types.begin(), types.end(), type) == types.end()) types.push_back(type);
+    std::string algorithms;
+    for (const std::string& type : types) {
+        if (!algorithms.empty()) algorithms += ',';
+        algorithms += AlgorithmsOf(type);
+    }
+    return algorithms;
+}
+
+std::string SftpSession::NextHostKeyType(const std::vector<std::string>& seen) const {
+    bool everyPinTyped = true;
+    for (const HostKeyPin& pin : settings_.hostKeys) everyPinTyped = everyPinTyped && !pin.keyType.empty();
+    const std::string& offered = offer_.HostKeyAlgorithms();
+    for (const char* type : kHostKeyTypes) {
+        if (std::find(seen.begin(), seen.end(), type) != seen.end()) continue;
+        const bool isOffered = std::string_view(type) == "ssh-rsa"
+                                   ? InList(offered, "rsa-sha2-512") || InList(offered, "rsa-sha2-256")
+                                   : InList(offered, type);
+        bool pinnable = !everyPinTyped;
+        for (const HostKeyPin& pin : settings_.hostKeys) pinnable = pinnable || pin.keyType == type;
+        if (isOffered && pinnable) return type;
+    }
+    return std::string();
+}
+
+bool SftpSession::ReachPinnedHostKey() {
+    // A server shows one host key per connection, of the type the client
+    // asks for first: a pin of another of its keys is tried on a new
+    // connection, before any credential goes out. Each type is asked for
+    // once, whatever a server shows.
+    std::vector<std::string> typesSeen;
+    std::wstring shown;
+    std::string only;
+    for (;;) {
+        if (!typesSeen.empty()) {
+            Disconnect();
+            const LONG seconds = waitSeconds_.load();
+            DWORD wait = seconds > 0 ? static_cast<DWORD>(seconds) * 1000 : kDefaultConnectMilliseconds;
+            if (openingDeadline_ != 0) {
+                const ULONGLONG now = GetTickCount64();
+                if (now >= openingDeadline_) return Fail(LIBSSH2_ERROR_TIMEOUT);
+                wait = std::min<DWORD>(wait, static_cast<DWORD>(openingDeadline_ - now));
+            }
+            if (!socket_.Connect(settings_.host, settings_.port, wait)) return false;
+        }
+        hostKeyAlgorithms_ = HostKeyPreference(only);
+        if (!Handshake()) return false;
+        std::string type, digest;
+        if (!ShownHostKey(type, digest)) return false;
+        for (const HostKeyPin& pin : settings_.hostKeys)
+            if (pin.digest == digest) return true;
+        if (!shown.empty()) shown += L", ";
+        shown += std::wstring(type.begin(), type.end()) + L" " + HostKeyFingerprintText(digest);
+        typesSeen.push_back(type);
+        if (!only.empty()) typesSeen.push_back(only);
+        if (settings_.hostKeys.empty() || (only = NextHostKeyType(typesSeen)).empty()) break;
+    }
+    // An administrator who has checked the key out of band can pin what it showed.
+    const size_t first = shown.find(L", ");
+    KeepFailureDetail(L"The server's host key is " + shown.substr(0, first) + L"." +
+                      (first == std::wstring::npos ? L"" : L" Its other host keys: " + shown.substr(first + 2) + L"."));
+    lost_ = true;
+    SetLastError(ERROR_INTERNET_INVALID_CA);
+    return false;
+}
+
+void SftpSession::Disconnect() {
+    if (session_) libssh2_session_free(session_);
+    session_ = nullptr;
+    socket_.Close();
+    offer_ = KexOffer();
+    goodbye_.clear();
 }
 
 bool SftpSession::Handshake() {
@@ -423,9 +522,9 @@ bool SftpSession::Handshake() {
         int method;
         const char* list;
     } preferences[] = {
-        {LIBSSH2_METHOD_KEX, kKeyExchanges}, {LIBSSH2_METHOD_HOSTKEY, kHostKeys},
-        {LIBSSH2_METHOD_CRYPT_CS, kCiphers}, {LIBSSH2_METHOD_CRYPT_SC, kCiphers},
-        {LIBSSH2_METHOD_MAC_CS, kMacs},      {LIBSSH2_METHOD_MAC_SC, kMacs},
+        {LIBSSH2_METHOD_KEX, kKeyExchanges},  {LIBSSH2_METHOD_HOSTKEY, hostKeyAlgorithms_.c_str()},
+        {LIBSSH2_METHOD_CRYPT_CS, kCiphers},  {LIBSSH2_METHOD_CRYPT_SC, kCiphers},
+        {LIBSSH2_METHOD_MAC_CS, kMacs},       {LIBSSH2_METHOD_MAC_SC, kMacs},
     };
     for (const auto& preference : preferences) {
         if (libssh2_session_method_pref(session_, preference.method, preference.list) != 0) {
@@ -436,7 +535,7 @@ bool SftpSession::Handshake() {
     const int handshake = Await([this] { return libssh2_session_handshake(session_, socket_.Handle()); });
     if (handshake == 0) return true;
     if (handshake == LIBSSH2_ERROR_KEX_FAILURE || handshake == LIBSSH2_ERROR_METHOD_NOT_SUPPORTED) {
-        const std::wstring mismatch = offer_.Mismatch(kKeyExchanges, kHostKeys, kCiphers, kMacs);
+        const std::wstring mismatch = offer_.Mismatch(kKeyExchanges, hostKeyAlgorithms_, kCiphers, kMacs);
         KeepFailureDetail(!mismatch.empty() ? mismatch
                                             : L"The key exchange failed: " + LastLibraryMessage() + L".");
         lost_ = true;
@@ -446,29 +545,19 @@ bool SftpSession::Handshake() {
     return Fail(handshake);
 }
 
-bool SftpSession::CheckHostKey() {
+bool SftpSession::ShownHostKey(std::string& type, std::string& digest) {
     size_t length = 0;
-    int type = 0;
-    const char* key = libssh2_session_hostkey(session_, &length, &type);
-    const char* digest = libssh2_hostkey_hash(session_, LIBSSH2_HOSTKEY_HASH_SHA256);
-    if (!key || !digest) return Fail(LIBSSH2_ERROR_HOSTKEY_INIT);
-    const std::string fingerprint(digest, 32);
-    if (std::find(settings_.hostKeys.begin(), settings_.hostKeys.end(), fingerprint) != settings_.hostKeys.end())
-        return true;
+    int kind = 0;
+    const char* key = libssh2_session_hostkey(session_, &length, &kind);
+    const char* hash = libssh2_hostkey_hash(session_, LIBSSH2_HOSTKEY_HASH_SHA256);
+    if (!key || !hash) return Fail(LIBSSH2_ERROR_HOSTKEY_INIT);
+    digest.assign(hash, 32);
     // The key's own name, as its blob starts with it.
-    std::wstring name;
-    if (length > 4) {
-        const size_t size = (static_cast<size_t>(static_cast<unsigned char>(key[0])) << 24) |
-                            (static_cast<size_t>(static_cast<unsigned char>(key[1])) << 16) |
-                            (static_cast<size_t>(static_cast<unsigned char>(key[2])) << 8) |
-                            static_cast<unsigned char>(key[3]);
-        if (size <= length - 4) name.assign(key + 4, key + 4 + size);
-    }
-    // An administrator who has checked the key out of band can pin what it showed.
-    KeepFailureDetail(L"The server's host key is " + name + L" " + HostKeyFingerprintText(fingerprint) + L".");
-    lost_ = true;
-    SetLastError(ERROR_INTERNET_INVALID_CA);
-    return false;
+    std::string_view name;
+    WireReader(std::string_view(key, length)).Text(name);
+    type.clear();
+    for (const char c : name.substr(0, 64)) type.push_back(c >= 0x20 && c < 0x7F ? c : '?');
+    return true;
 }
 
 bool SftpSession::Authenticate() {
@@ -507,11 +596,10 @@ bool SftpSession::AuthenticateWithKey(std::string& methods) {
     if (methods.find("publickey") == std::string::npos) return Fail(LIBSSH2_ERROR_AUTHENTICATION_FAILED);
     const std::string& user = settings_.user;
     const int result = Await([&] {
-        return libssh2_userauth_publickey_frommemory(session_, user.c_str(), user.size(), key.publicLine.c_str(),
-                                                     key.publicLine.size(), key.privateData.c_str(),
-                                                     key.privateData.size(), key.passphrase.c_str());
+        return libssh2_userauth_publickey_frommemory(session_, user.c_str(), user.size(), nullptr, 0,
+                                                     key.privateData.c_str(), key.privateData.size(), "");
     });
-    SecureZeroMemory(key.privateData.data(), key.privateData.size());
+    Wipe(key.privateData);
     if (result == 0) {
         methods.clear();
         return true;

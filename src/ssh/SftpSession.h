@@ -7,6 +7,7 @@
 
 #include "../session/FtpSession.h"
 #include "../transport/Socket.h"
+#include "HostKeyFingerprint.h"
 #include "KexOffer.h"
 
 #include <atomic>
@@ -27,7 +28,7 @@ struct SftpSettings {
     unsigned short port = 22;
     std::string user;      // UTF-8
     std::string password;  // UTF-8
-    std::vector<std::string> hostKeys;  // SHA-256 digests of the host keys trusted
+    std::vector<HostKeyPin> hostKeys;   // the host keys trusted
     std::wstring privateKeyFile;        // empty: no key
     std::string passphrase;             // UTF-8
     LONG waitSeconds = 0;               // 0: the own FTP client's defaults
@@ -104,8 +105,18 @@ private:
     static void Disconnected(LIBSSH2_SESSION*, int reason, const char* message, int messageLength, const char*, int,
                              void** abstract);
     int LastErrno() const;
+    // Connects again until the server shows a pinned host key, or refuses
+    // naming every key it showed.
+    bool ReachPinnedHostKey();
+    // The host key algorithms to ask for: those of `only`, or every one,
+    // the types the pins name first.
+    std::string HostKeyPreference(const std::string& only) const;
+    // A host key type not seen yet (shown or asked for) that the server
+    // offers and a pin may be of; empty: none.
+    std::string NextHostKeyType(const std::vector<std::string>& seen) const;
+    void Disconnect();
     bool Handshake();
-    bool CheckHostKey();
+    bool ShownHostKey(std::string& type, std::string& digest);
     bool Authenticate();
     // Logs in with the private key; `methods` then holds what the server
     // still asks for (empty: logged in).
@@ -126,6 +137,7 @@ private:
     std::atomic<bool> released_{false};
     ULONGLONG openingDeadline_ = 0;  // while opening: when the opening as a whole must end
     KexOffer offer_;                 // the server's, for a failed negotiation's text
+    std::string hostKeyAlgorithms_;  // asked for in this connection
     std::wstring goodbye_;           // the server's reason, when it ended the session
     Socket socket_;
     LIBSSH2_SESSION* session_ = nullptr;

@@ -91,12 +91,22 @@ TEST_F(Sftp, SettingsFollowTheProtocolAndKeepTheirValueAgainstBadOnes) {
     EXPECT_EQ(2222, value) << "one the script set stays";
 
     const std::wstring a = EnvText("QUORLIN_SFTP_ECDSA_FINGERPRINT"), b = EnvText("QUORLIN_SFTP_RSA_FINGERPRINT");
+    // As ssh-keygen -l and other tools print them: with the key type and bits, or the base64 alone after them.
     for (const std::wstring& good : {a, L"  " + a + L"=  ", a + L", " + b, a + L";" + b + L" " + a, a + L"\r\n" + b,
-                                     std::wstring()})
+                                     std::wstring(), L"ecdsa-sha2-nistp256 256 " + a + L", ssh-rsa 3072 " + b,
+                                     L"ecdsa-sha2-nistp256 256 " + a.substr(7) + L"=", L"rsa-sha2-512 " + b})
         PutText(ftp.Get(), &_FTP4::put_HostKeyFingerprint, good);
     PutText(ftp.Get(), &_FTP4::put_HostKeyFingerprint, a);
-    for (const std::wstring& bad : {a.substr(7), a.substr(0, a.size() - 1), a + L"AA", L"MD5:" + a.substr(7), a + L"!"})
+    for (const std::wstring& bad : {a.substr(7), a.substr(0, a.size() - 1), a + L"AA", a + L"!", std::wstring(L"ssh-ed25519 255"),
+                                    L"ssh-dss 1024 " + a, L"256 " + a, L"ssh-rsa ssh-rsa " + b})
         PutText(ftp.Get(), &_FTP4::put_HostKeyFingerprint, bad, kInvalidProcedureCall);
+    // MD5, as old tools print it, says what is needed instead.
+    for (const std::wstring md5 : {L"MD5:" + a.substr(7), std::wstring(L"3f:1a:09:44:8c:2e:61:b7:5d:90:aa:0e:13:c4:77:d2")}) {
+        BSTR text = SysAllocString(md5.c_str());
+        EXPECT_EQ(kInvalidProcedureCall, ftp->put_HostKeyFingerprint(text));
+        SysFreeString(text);
+        EXPECT_NE(std::wstring::npos, TakeError().description.find(L"SHA-256 fingerprint")) << md5.c_str();
+    }
     EXPECT_EQ(a, GetText(ftp.Get(), &_FTP4::get_HostKeyFingerprint)) << "kept as given";
     PutText(ftp.Get(), &_FTP4::put_PrivateKeyFile, L"C:\\keys\\id");
     PutText(ftp.Get(), &_FTP4::put_PrivateKeyPassphrase, L"secret");
@@ -105,28 +115,34 @@ TEST_F(Sftp, SettingsFollowTheProtocolAndKeepTheirValueAgainstBadOnes) {
 }
 
 // A key that is not pinned is refused before any credential goes out, and
-// named so that it can be pinned once checked.
+// named so that it can be pinned once checked; a pin of any of a server's
+// keys opens, whichever it shows first.
 TEST_F(Sftp, HostKeysArePinnedOrRefusedWithTheirFingerprint) {
     const std::wstring ecdsa = EnvText("QUORLIN_SFTP_ECDSA_FINGERPRINT"), rsa = EnvText("QUORLIN_SFTP_RSA_FINGERPRINT");
-    const std::wstring ed25519 = EnvText("QUORLIN_SFTP_ED25519_FINGERPRINT");
+    const std::wstring ed25519 = EnvText("QUORLIN_SFTP_ED25519_FINGERPRINT"), none = L"SHA256:" + std::wstring(43, L'A');
     const struct {
         int port;
         std::wstring pins;
         const wchar_t* code;
         std::wstring text;
     } cases[] = {
-        {SftpPort(), L"", L"12045", L"The server's host key is ecdsa-sha2-nistp256 " + ecdsa + L"."},
-        {SftpPort(), rsa, L"12045", ecdsa},
-        {SftpPort(), ecdsa, nullptr, L""},
-        {SftpPort(), rsa + L"," + ecdsa, nullptr, L""},
+        {SftpPort(), L"", L"12045", L"The server's host key is ssh-ed25519 " + ed25519 + L"."},
+        {SftpPort(), none, L"12045", L"The server's host key is ssh-ed25519 " + ed25519 + L". Its other host keys: "
+                                     L"ecdsa-sha2-nistp256 " + ecdsa + L", ssh-rsa " + rsa + L"."},
+        {SftpPort(), L"ssh-ed25519 255 " + none, L"12045", L"The server's host key is ssh-ed25519 " + ed25519 + L"."},
+        {SftpPort(), rsa, nullptr, L""},
+        {SftpPort(), L"ssh-rsa 3072 " + rsa, nullptr, L""},
+        {SftpPort(), ecdsa + L" " + none, nullptr, L""},
         {Port("QUORLIN_SFTP_RSA_ONLY_PORT"), rsa, nullptr, L""},
-        {Port("QUORLIN_SFTP_ED25519_ONLY_PORT"), ed25519, L"12157", L"no host key algorithm in common: the server offers ssh-ed25519;"},
+        {Port("QUORLIN_SFTP_RSA_ONLY_PORT"), ed25519, L"12045", L"The server's host key is ssh-rsa " + rsa + L"."},
+        {Port("QUORLIN_SFTP_ED25519_ONLY_PORT"), ed25519, nullptr, L""},
+        {Port("QUORLIN_SFTP_ASYNCSSH_PORT"), rsa + L" " + ecdsa, nullptr, L""},
     };
     for (const auto& c : cases) ExpectOpen(SftpObject(c.port, c.pins).Get(), c.code, c.text, std::to_string(c.port));
 }
 
 // Private key files alone (no public key beside them), in the formats
-// ssh-keygen and openssl write, and the failures each can give.
+// ssh-keygen, openssl and puttygen write, and the failures each can give.
 TEST_F(Sftp, EveryWayToLogIn) {
     const std::wstring keys = EnvText("QUORLIN_SFTP_KEYS") + L"\\client\\", passphrase = EnvText("QUORLIN_SFTP_KEY_PASSPHRASE");
     const struct {
@@ -151,7 +167,26 @@ TEST_F(Sftp, EveryWayToLogIn) {
         {L"ecdsa_sec1_encrypted.pem", L"", L"", L"86", L"passphrase is wrong"},
         {L"missing", L"", L"", L"2", L"does not exist"},
         {L"..\\public\\rsa.pub", L"", L"", L"13", L"no key of a known format"},
-        {L"ed25519_openssh", L"", L"", L"50", L"Ed25519"},
+        {L"ed25519_openssh", L"", L"", nullptr, L""},
+        {L"ed25519_openssh_encrypted", passphrase, L"", nullptr, L""},
+        {L"dsa_openssh", L"", L"", L"50", L"type ssh-dss is not supported"},
+        {L"ed25519_v2.ppk", L"", L"", nullptr, L""},
+        {L"ed25519_v2_encrypted.ppk", passphrase, L"", nullptr, L""},
+        {L"ed25519_v3.ppk", L"", L"", nullptr, L""},
+        {L"ed25519_v3_encrypted.ppk", passphrase, L"", nullptr, L""},
+        {L"ecdsa_v2.ppk", L"", L"", nullptr, L""},
+        {L"ecdsa_v2_encrypted.ppk", passphrase, L"", nullptr, L""},
+        {L"ecdsa_v3.ppk", L"", L"", nullptr, L""},
+        {L"ecdsa_v3_encrypted.ppk", passphrase, L"", nullptr, L""},
+        {L"ecdsa_v3_encrypted_crlf.ppk", passphrase, L"", nullptr, L""},
+        {L"rsa_v2.ppk", L"", L"", nullptr, L""},
+        {L"rsa_v2_encrypted.ppk", passphrase, L"", nullptr, L""},
+        {L"rsa_v3.ppk", L"", L"", nullptr, L""},
+        {L"rsa_v3_encrypted.ppk", passphrase, L"", nullptr, L""},
+        {L"rsa_v2_encrypted.ppk", L"wrong", L"", L"86", L"passphrase is wrong"},
+        {L"ecdsa_v3_encrypted.ppk", L"", L"", L"86", L"passphrase is wrong"},
+        {L"ed25519_v3_costly.ppk", passphrase, L"", L"50", L"more key derivation work"},
+        {L"ed25519_v2_damaged.ppk", L"", L"", L"13", L"its MAC does not match"},
         {L"unknown_rsa_pkcs1.pem", L"", L"", L"12015", L""},
         {L"rsa_openssh_costly", passphrase, L"", L"50", L"more key derivation work"},
         {L"rsa_pkcs8_costly.pem", passphrase, L"", L"50", L"more key derivation work"},
