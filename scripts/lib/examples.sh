@@ -86,7 +86,8 @@ run_examples() {  # arch
         QUORLIN_APP_FtpsPort="$FTPS_SELF_SIGNED_PORT" QUORLIN_APP_FtpsFingerprint="$(cat "$TLS/selfsigned.sha256")"
     expect "the FTPS page uploads to a pinned server" has "$log-ftps-pinned.html" '<p class="done">Uploaded report.pdf'
 
-    # The same over SFTP with a key: refused until the host key is pinned, then up.
+    # The same over SFTP with a key: refused until the host key is pinned, then up (pinned by the
+    # server's ECDSA key, which it shows when asked for it after its Ed25519 one).
     local sftp_port=${SFTP_SERVERS#*:} sftp=(QUORLIN_APP_SftpServer=127.0.0.1 QUORLIN_APP_SftpUser="$FTP_USER"
         QUORLIN_APP_SftpFolder=examples/uploads QUORLIN_APP_SftpKeyFile="$(winpath "$SSH_KEYS/client/ecdsa_openssh_encrypted")"
         QUORLIN_APP_SftpKeyPassphrase="$SFTP_KEY_PASSPHRASE" QUORLIN_FORM_SavedFile="$(winpath "$SCRATCH/examples/saved")\\report.pdf")
@@ -94,7 +95,7 @@ run_examples() {  # arch
     run_page "$arch" "$log-sftp-unpinned.html" "$REPO/examples/upload_over_sftp.asp" "${sftp[@]}" \
         QUORLIN_APP_SftpPort="${sftp_port%% *}" QUORLIN_APP_SftpHostKey=
     expect "the SFTP page names the host key to pin" has "$log-sftp-unpinned.html" \
-        "error code: 12045 Message: The server's host key is ecdsa-sha2-nistp256 $(cat "$SSH_KEYS/host/ssh_host_ecdsa_key.sha256")."
+        "error code: 12045 Message: The server's host key is ssh-ed25519 $(cat "$SSH_KEYS/host/ssh_host_ed25519_key.sha256")."
     run_page "$arch" "$log-sftp.html" "$REPO/examples/upload_over_sftp.asp" "${sftp[@]}" \
         QUORLIN_APP_SftpPort="${sftp_port%% *}" QUORLIN_APP_SftpHostKey="$(cat "$SSH_KEYS/host/ssh_host_ecdsa_key.sha256")"
     expect "the SFTP page uploads" has "$log-sftp.html" '<p class="done">Uploaded report.pdf over SFTP.</p>'

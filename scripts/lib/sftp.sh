@@ -30,6 +30,8 @@
 #                                                                                 (the same keys in PuTTY's formats,
 #                                                                                  written by puttygen)
 #                                     ecdsa_v3_encrypted_crlf.ppk                 (with Windows line ends)
+#                                     rsa_v3_truncated.ppk, rsa_v9.ppk            (claiming 4,000 private lines;
+#                                                                                  of a version 9)
 #                                     ed25519_v3_costly.ppk, ed25519_v2_damaged.ppk (asking Argon2 for 4 GiB; a
 #                                                                                  changed comment the MAC finds)
 #                                     rsa_openssh_costly, rsa_pkcs8_costly.pem    (rsa_openssh_encrypted with
@@ -81,6 +83,9 @@ make_putty_keys() {
     sed 's/^Argon2-Memory: .*/Argon2-Memory: 4194304/' "$client/ed25519_v3_encrypted.ppk" >"$client/ed25519_v3_costly.ppk"
     # As PuTTYgen on Windows writes it.
     sed 's/$/\r/' "$client/ecdsa_v3_encrypted.ppk" >"$client/ecdsa_v3_encrypted_crlf.ppk"
+    # More lines claimed than the file has, and a version no reader knows.
+    sed 's/^Private-Lines: .*/Private-Lines: 4000/' "$client/rsa_v3.ppk" >"$client/rsa_v3_truncated.ppk"
+    sed 's/^PuTTY-User-Key-File-3:/PuTTY-User-Key-File-9:/' "$client/rsa_v3.ppk" >"$client/rsa_v9.ppk"
     sed 's/^Comment: .*/Comment: changed/' "$client/ed25519_v2.ppk" >"$client/ed25519_v2_damaged.ppk.new"
     chmod 0600 "$client"/*.ppk "$client/ed25519_v2_damaged.ppk.new"
     mv "$client/ed25519_v2_damaged.ppk.new" "$client/ed25519_v2_damaged.ppk"

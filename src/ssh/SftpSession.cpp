@@ -65,6 +65,11 @@ constexpr size_t kLongestNameBytes = 64 * 1024;
 // A read asked of a server that answered a read short: no more than the
 // library asks in one request, so that no other request is on its way.
 constexpr DWORD kCarefulReadBytes = 7500;
+// How much of the connection is read at once, ahead of the library, and
+// how much of what it sends is gathered before it is sent.
+constexpr size_t kInboxBytes = 256 * 1024;
+constexpr size_t kOutboxBytes = 256 * 1024;
+constexpr size_t kLargestPacketBytes = 64 * 1024;  // the library sends no larger packet
 // How long the goodbye may take: the session ends whatever the server does.
 constexpr DWORD kGoodbyeMilliseconds = 2000;
 // A listed time older than this, or in the future, shows its year and noon,
@@ -281,12 +286,38 @@ void SftpSession::Abandon() {
     Release();
 }
 
-ssize_t SftpSession::SendThrough(SOCKET socket, const void* data, size_t size, int flags, void** abstract) {
-    const SftpSession* self = static_cast<const SftpSession*>(*abstract);
-    if (self->released_) return -EBADF;
-    const int sent = send(socket, static_cast<const char*>(data), static_cast<int>(std::min<size_t>(size, INT_MAX)), flags);
-    if (sent >= 0) return sent;
-    return WSAGetLastError() == WSAEWOULDBLOCK ? -EAGAIN : -EIO;
+ssize_t SftpSession::SendThrough(SOCKET, const void* data, size_t size, int, void** abstract) {
+    SftpSession* self = static_cast<SftpSession*>(*abstract);
+    if (self->released_ || self->sendFailed_) return -EBADF;
+    // The library sends a packet at a time; a write to the socket costs far
+    // more here than a copy, so its packets are gathered and sent together
+    // before anything waits (Await).
+    if (self->outbox_.size() >= kOutboxBytes && !self->SendOutbox()) return -EIO;
+    if (self->outbox_.size() >= kOutboxBytes) return -EAGAIN;
+    // Made once at its full size, so that sessions coming and going reuse one size of block.
+    if (self->outbox_.capacity() < kOutboxBytes + kLargestPacketBytes)
+        self->outbox_.reserve(kOutboxBytes + kLargestPacketBytes);
+    self->outbox_.append(static_cast<const char*>(data), size);
+    return static_cast<ssize_t>(size);
+}
+
+bool SftpSession::SendOutbox() {
+    if (released_) outbox_.clear();
+    size_t sent = 0;
+    while (sent < outbox_.size()) {
+        const int count = send(socket_.Handle(), outbox_.data() + sent,
+                               static_cast<int>(std::min<size_t>(outbox_.size() - sent, INT_MAX)), 0);
+        if (count > 0) {
+            sent += static_cast<size_t>(count);
+            continue;
+        }
+        if (count < 0 && WSAGetLastError() == WSAEWOULDBLOCK) break;
+        sendFailed_ = true;
+        outbox_.clear();
+        return false;
+    }
+    outbox_.erase(0, sent);
+    return true;
 }
 
 ssize_t SftpSession::ReceiveThrough(SOCKET socket, void* data, size_t size, int flags, void** abstract) {
@@ -294,10 +325,22 @@ ssize_t SftpSession::ReceiveThrough(SOCKET socket, void* data, size_t size, int 
     // Nothing more comes: a released session never reads the end of a
     // connection, which would keep the library from freeing what it holds.
     if (self->released_) return -EAGAIN;
-    const int received = recv(socket, static_cast<char*>(data), static_cast<int>(std::min<size_t>(size, INT_MAX)), flags);
-    if (received > 0 && !self->offer_.Read()) self->offer_.Feed(static_cast<const char*>(data), static_cast<size_t>(received));
-    if (received >= 0) return received;
-    return WSAGetLastError() == WSAEWOULDBLOCK ? -EAGAIN : -EIO;
+    // The library asks for a packet at a time; a read of the socket costs far
+    // more here than a copy, so the connection is read in large pieces.
+    std::vector<char>& inbox = self->inbox_;
+    if (self->inboxStart_ == self->inboxEnd_) {
+        if (inbox.empty()) inbox.resize(kInboxBytes);
+        const int received = recv(socket, inbox.data(), static_cast<int>(inbox.size()), flags);
+        if (received == 0) return 0;
+        if (received < 0) return WSAGetLastError() == WSAEWOULDBLOCK ? -EAGAIN : -EIO;
+        self->inboxStart_ = 0;
+        self->inboxEnd_ = static_cast<size_t>(received);
+    }
+    const size_t given = std::min(size, self->inboxEnd_ - self->inboxStart_);
+    std::memcpy(data, inbox.data() + self->inboxStart_, given);
+    self->inboxStart_ += given;
+    if (!self->offer_.Read()) self->offer_.Feed(static_cast<const char*>(data), given);
+    return static_cast<ssize_t>(given);
 }
 
 void SftpSession::Disconnected(LIBSSH2_SESSION*, int reason, const char* message, int messageLength, const char*, int,
@@ -320,16 +363,23 @@ int SftpSession::Await(const std::function<int()>& call) {
     const DWORD wait = seconds > 0 ? static_cast<DWORD>(seconds) * 1000 : kDefaultWaitMilliseconds;
     ULONGLONG deadline = GetTickCount64() + wait;
     if (openingDeadline_ != 0) deadline = std::min(deadline, openingDeadline_);
+    int result = LIBSSH2_ERROR_EAGAIN;
     for (;;) {
         // A caller that stopped waiting gets nothing more sent on its behalf.
         if (abandoned_) return LIBSSH2_ERROR_TIMEOUT;
-        const int result = call();
-        if (result != LIBSSH2_ERROR_EAGAIN) return result;
+        if (result == LIBSSH2_ERROR_EAGAIN) result = call();
+        // What the call sent is on its way before anything waits or returns.
+        if (!SendOutbox()) return LIBSSH2_ERROR_SOCKET_SEND;
+        if (result != LIBSSH2_ERROR_EAGAIN && outbox_.empty()) return result;
         const ULONGLONG now = GetTickCount64();
         if (now >= deadline) return LIBSSH2_ERROR_TIMEOUT;
-        const int directions = libssh2_session_block_directions(session_);
-        const bool writing = (directions & LIBSSH2_SESSION_BLOCK_OUTBOUND) != 0;
-        const bool reading = (directions & LIBSSH2_SESSION_BLOCK_INBOUND) != 0 || !writing;
+        const bool waitingForLibrary = result == LIBSSH2_ERROR_EAGAIN;
+        const int directions = waitingForLibrary ? libssh2_session_block_directions(session_) : 0;
+        const bool writing = (directions & LIBSSH2_SESSION_BLOCK_OUTBOUND) != 0 || !outbox_.empty();
+        const bool reading =
+            waitingForLibrary && ((directions & LIBSSH2_SESSION_BLOCK_INBOUND) != 0 || !writing);
+        // Bytes read ahead are there to be read, as if still in the socket.
+        if (reading && inboxStart_ != inboxEnd_) continue;
         if (!socket_.Await(reading, writing, static_cast<DWORD>(deadline - now))) {
             if (GetLastError() == ERROR_INTERNET_TIMEOUT) return LIBSSH2_ERROR_TIMEOUT;
             return LIBSSH2_ERROR_SOCKET_RECV;
@@ -502,6 +552,9 @@ void SftpSession::Disconnect() {
     if (session_) libssh2_session_free(session_);
     session_ = nullptr;
     socket_.Close();
+    inboxStart_ = inboxEnd_ = 0;
+    outbox_.clear();
+    sendFailed_ = false;
     offer_ = KexOffer();
     goodbye_.clear();
 }

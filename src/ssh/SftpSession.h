@@ -104,6 +104,9 @@ private:
     static ssize_t ReceiveThrough(SOCKET socket, void* data, size_t size, int flags, void** abstract);
     static void Disconnected(LIBSSH2_SESSION*, int reason, const char* message, int messageLength, const char*, int,
                              void** abstract);
+    // Writes what the library sent as far as the socket takes it now; false
+    // when the connection failed.
+    bool SendOutbox();
     int LastErrno() const;
     // Connects again until the server shows a pinned host key, or refuses
     // naming every key it showed.
@@ -140,6 +143,10 @@ private:
     std::string hostKeyAlgorithms_;  // asked for in this connection
     std::wstring goodbye_;           // the server's reason, when it ended the session
     Socket socket_;
+    std::vector<char> inbox_;        // read from the socket, not yet taken by the library
+    size_t inboxStart_ = 0, inboxEnd_ = 0;
+    std::string outbox_;             // sent by the library, not yet written to the socket
+    bool sendFailed_ = false;
     LIBSSH2_SESSION* session_ = nullptr;
     LIBSSH2_SFTP* sftp_ = nullptr;
     std::string directory_;

@@ -190,6 +190,8 @@ TEST_F(Sftp, EveryWayToLogIn) {
         {L"ecdsa_v3_encrypted.ppk", L"", L"", L"86", L"passphrase is wrong"},
         {L"ed25519_v3_costly.ppk", passphrase, L"", L"50", L"more key derivation work"},
         {L"ed25519_v2_damaged.ppk", L"", L"", L"13", L"its MAC does not match"},
+        {L"rsa_v3_truncated.ppk", L"", L"", L"13", L"no key of a known format"},
+        {L"rsa_v9.ppk", L"", L"", L"13", L"no key of a known format"},
         {L"unknown_rsa_pkcs1.pem", L"", L"", L"12015", L""},
         {L"rsa_openssh_costly", passphrase, L"", L"50", L"more key derivation work"},
         {L"rsa_pkcs8_costly.pem", passphrase, L"", L"50", L"more key derivation work"},
