@@ -1,21 +1,15 @@
 #include "HostKeyFingerprint.h"
 
-#include <cstdint>
+#include "SshWire.h"
+
 #include <cwctype>
 
 namespace quorlin {
 namespace {
 
-constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 constexpr std::wstring_view kPrefix = L"SHA256:";
 constexpr size_t kDigestSize = 32;
 constexpr size_t kMd5Size = 16;
-
-int Base64Value(wchar_t c) {
-    for (int i = 0; i < 64; ++i)
-        if (static_cast<wchar_t>(kAlphabet[i]) == c) return i;
-    return -1;
-}
 
 // Blanks, tabs and line breaks (a list pasted one pin a line), commas and semicolons.
 bool IsSeparator(wchar_t c) { return c == L',' || c == L';' || c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
@@ -29,21 +23,12 @@ bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
 
 // Base64 of a SHA-256 digest, padded or not.
 bool ParseDigest(std::wstring_view text, std::string& digest) {
-    while (!text.empty() && text.back() == L'=') text.remove_suffix(1);
-    std::string bytes;
-    uint32_t bits = 0;
-    int held = 0;
+    std::string ascii, bytes;
     for (const wchar_t c : text) {
-        const int value = Base64Value(c);
-        if (value < 0) return false;
-        bits = (bits << 6) | static_cast<uint32_t>(value);
-        held += 6;
-        if (held >= 8) {
-            held -= 8;
-            bytes.push_back(static_cast<char>((bits >> held) & 0xFF));
-        }
+        if (c >= 0x80) return false;
+        ascii.push_back(static_cast<char>(c));
     }
-    if (bytes.size() != kDigestSize) return false;
+    if (!Unbase64(ascii, bytes) || bytes.size() != kDigestSize) return false;
     digest = std::move(bytes);
     return true;
 }
@@ -111,19 +96,9 @@ PinProblem ParseHostKeyFingerprints(std::wstring_view text, std::vector<HostKeyP
 }
 
 std::wstring HostKeyFingerprintText(const std::string& digest) {
-    std::wstring text(kPrefix);
-    uint32_t bits = 0;
-    int held = 0;
-    for (const char byte : digest) {
-        bits = (bits << 8) | static_cast<unsigned char>(byte);
-        held += 8;
-        while (held >= 6) {
-            held -= 6;
-            text.push_back(static_cast<wchar_t>(kAlphabet[(bits >> held) & 0x3F]));
-        }
-    }
-    if (held > 0) text.push_back(static_cast<wchar_t>(kAlphabet[(bits << (6 - held)) & 0x3F]));
-    return text;
+    std::string encoded = Base64(digest);
+    while (!encoded.empty() && encoded.back() == '=') encoded.pop_back();
+    return std::wstring(kPrefix) + std::wstring(encoded.begin(), encoded.end());
 }
 
 }  // namespace quorlin

@@ -99,6 +99,12 @@ void KexOffer::Parse() {
     read_ = true;
 }
 
+bool KexOffer::OffersHostKey(std::string_view algorithm) const {
+    for (const std::string_view name : Names(lists_[1]))
+        if (name == algorithm) return true;
+    return false;
+}
+
 std::wstring KexOffer::Mismatch(std::string_view keyExchanges, std::string_view hostKeys, std::string_view ciphers,
                                 std::string_view macs) const {
     if (!read_) return std::wstring();

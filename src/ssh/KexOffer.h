@@ -15,8 +15,8 @@ public:
     // message was read (or its room used up), the rest is ignored.
     void Feed(const char* data, size_t size);
     bool Read() const { return read_; }
-    // The server's host key algorithms, comma-separated; empty until read.
-    const std::string& HostKeyAlgorithms() const { return lists_[1]; }
+    // Whether the server's message, once read, offers this host key algorithm.
+    bool OffersHostKey(std::string_view algorithm) const;
     // The first kind of algorithm (key exchange, host key, cipher, MAC) that
     // the server and `ours` have nothing in common, with both lists; empty
     // when the message was not read or every kind has one in common.

@@ -44,16 +44,6 @@ constexpr const char* kMacs =
 // The host key algorithms that show a key of a type: RSA keys with SHA-2 signatures only.
 std::string AlgorithmsOf(const std::string& type) { return type == "ssh-rsa" ? "rsa-sha2-512,rsa-sha2-256" : type; }
 
-bool InList(std::string_view list, std::string_view name) {
-    size_t start = 0;
-    for (;;) {
-        const size_t end = list.find(',', start);
-        if (list.substr(start, end - start) == name) return true;
-        if (end == std::string_view::npos) return false;
-        start = end + 1;
-    }
-}
-
 constexpr long kFolderMode = 0755;
 constexpr long kFileMode = 0644;
 // The longest path taken from the server (a working directory).
@@ -494,12 +484,11 @@ std::string SftpSession::HostKeyPreference(const std::string& only) const {
 std::string SftpSession::NextHostKeyType(const std::vector<std::string>& seen) const {
     bool everyPinTyped = true;
     for (const HostKeyPin& pin : settings_.hostKeys) everyPinTyped = everyPinTyped && !pin.keyType.empty();
-    const std::string& offered = offer_.HostKeyAlgorithms();
     for (const char* type : kHostKeyTypes) {
         if (std::find(seen.begin(), seen.end(), type) != seen.end()) continue;
         const bool isOffered = std::string_view(type) == "ssh-rsa"
-                                   ? InList(offered, "rsa-sha2-512") || InList(offered, "rsa-sha2-256")
-                                   : InList(offered, type);
+                                   ? offer_.OffersHostKey("rsa-sha2-512") || offer_.OffersHostKey("rsa-sha2-256")
+                                   : offer_.OffersHostKey(type);
         bool pinnable = !everyPinTyped;
         for (const HostKeyPin& pin : settings_.hostKeys) pinnable = pinnable || pin.keyType == type;
         if (isOffered && pinnable) return type;
