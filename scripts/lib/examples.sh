@@ -28,6 +28,13 @@ make_example_fixtures() {
     printf '<h1>home</h1>\n' >"$site/index.html"
     printf 'fish & chips\n' >"$site/a&b.txt"
     head -c 70000 /dev/urandom >"$site/img/logo.png"
+    local exchange=$SCRATCH/examples/exchange partner=$FTP_HOME/examples/partner
+    mkdir -p "$exchange/outbox" "$partner/in" "$partner/out"
+    printf 'order;1\n' >"$exchange/outbox/orders.csv"
+    printf 'stock;2\n' >"$exchange/outbox/stock.csv"
+    printf 'draft\n' >"$exchange/outbox/notes.tmp"
+    printf 'invoice;9\n' >"$partner/out/invoices.csv"
+    touch -d '2026-01-02 03:04:05 UTC' "$partner/out/invoices.csv"
     chown -R "$FTP_USER" "$FTP_HOME/examples"
     head -c 150000 /dev/urandom >"$SCRATCH/examples/saved/report.pdf"
     printf '<!DOCTYPE html>\n<title>quorlin example</title>\n<p>served by nginx</p>\n' >"$WWW/example.html"
@@ -125,6 +132,22 @@ run_examples() {  # arch
         "$FTP_USER" wrong-password examples/site "$(winpath "$mirror")"
     expect "the mirror reports a refused login" has "$log-mirror-refused.log" \
         "failed: Error opening FTP connection.OpenConnection error code: 1201"
+
+    # The nightly exchange: two files sent and filed, one fetched with its time and removed; then nothing to do.
+    local exchange=$SCRATCH/examples/exchange partner=$FTP_HOME/examples/partner
+    local partners=("${app[@]}" QUORLIN_APP_ExchangeFolder="$(winpath "$exchange")"
+                    QUORLIN_APP_PartnerInbox=examples/partner/in QUORLIN_APP_PartnerOutbox=examples/partner/out)
+    run_page "$arch" "$log-exchange.html" "$REPO/examples/nightly_exchange.asp" "${partners[@]}"
+    expect "the exchange logs each file" has "$log-exchange.html" '<li>sent orders.csv</li>'
+    expect "the exchange logs the fetched file" has "$log-exchange.html" '<li>fetched invoices.csv</li>'
+    expect "the exchange counts" has "$log-exchange.html" '<p class="done">2 sent, 1 fetched.</p>'
+    expect "the sent files arrived whole and were filed" cmp -s "$partner/in/stock.csv" "$exchange/sent/stock.csv"
+    expect "what the mask leaves out stays in the outbox" test -f "$exchange/outbox/notes.tmp" -a ! -f "$exchange/outbox/orders.csv"
+    expect "the fetched file left the partner's outbox" test ! -e "$partner/out/invoices.csv"
+    expect "the fetched file kept its time" test "$(stat -c %Y "$exchange/inbox/invoices.csv" 2>/dev/null)" = \
+        "$(date -d '2026-01-02 03:04:05 UTC' +%s)"
+    run_page "$arch" "$log-exchange-again.html" "$REPO/examples/nightly_exchange.asp" "${partners[@]}"
+    expect "a second exchange has nothing to do" has "$log-exchange-again.html" '<p class="done">0 sent, 0 fetched.</p>'
 
     # The demo, on a clean slate for the names it uses.
     rm -rf "$FTP_HOME/site" "$SCRATCH/site" "$SCRATCH/site-back" "$SCRATCH"/hello*.txt

@@ -136,7 +136,7 @@ HRESULT ListDirectory(TimeLimit& limit, const CodePageText& names, const std::sh
     std::vector<ListedEntry> clampedRecords;
     auto add = [&](const ListedEntry& listed) {
         _FTPFile* entry = nullptr;
-        filled->Add(listed.record, listed.name, names, SizeClamped(listed.record) ? &entry : nullptr);
+        filled->Add(listed, names, SizeClamped(listed.record) ? &entry : nullptr);
         if (!entry) return;
         clampedEntries.push_back(TakeNew<FileEntry>(static_cast<FileEntry*>(entry)));
         clampedRecords.push_back(listed);
@@ -161,6 +161,34 @@ HRESULT ListDirectory(TimeLimit& limit, const CodePageText& names, const std::sh
     HRESULT hr = RaiseOutcome(outcome);
     if (FAILED(hr)) return hr;
     collection = filled;
+    return S_OK;
+}
+
+HRESULT ListDirectoryEntries(TimeLimit& limit, const std::shared_ptr<FtpSession>& session,
+                             std::vector<ListedEntry>& entries) {
+    entries.clear();
+    auto job = std::make_shared<ListingJob>(session);
+    if (!limit.Active()) {
+        job->Run();
+    } else if (!limit.Run(job)) {
+        return limit.RaiseTimeout(source::kFtp, ftp_failure::kListing);
+    }
+    if (!job->finished) return RaiseError(E_OUTOFMEMORY, source::kFtp, message::kOutOfMemory);
+    if (job->outcome.code == ERROR_INTERNET_TIMEOUT) limit.MarkExpired(job);
+    const HRESULT hr = RaiseOutcome(job->outcome);
+    if (FAILED(hr)) return hr;
+    entries = std::move(job->entries);
+    size_t clamped = 0;
+    for (ListedEntry& entry : entries) {
+        if (!SizeClamped(entry.record) || clamped >= job->clampedSizes.size()) continue;
+        const std::optional<unsigned long long>& size = job->clampedSizes[clamped++];
+        if (!size) {
+            MarkSizeUnknown(entry.record);
+            continue;
+        }
+        entry.record.nFileSizeHigh = static_cast<DWORD>(*size >> 32);
+        entry.record.nFileSizeLow = static_cast<DWORD>(*size & 0xFFFFFFFFu);
+    }
     return S_OK;
 }
 

@@ -5,6 +5,8 @@
 #include "../listing/FileCollection.h"
 #include "../session/FtpSession.h"
 
+#include <vector>
+
 namespace quorlin {
 
 // Lists the connection's current remote directory, its names read in
@@ -15,5 +17,10 @@ namespace quorlin {
 // here afterwards.
 HRESULT ListDirectory(TimeLimit& limit, const CodePageText& names, const std::shared_ptr<FtpSession>& session,
                       ComPtr<FileCollection>& collection);
+
+// The same listing as records, sizes the platform clamped asked of the
+// server (unknown where it will not tell), failing as ListDirectory fails.
+HRESULT ListDirectoryEntries(TimeLimit& limit, const std::shared_ptr<FtpSession>& session,
+                             std::vector<ListedEntry>& entries);
 
 }  // namespace quorlin

@@ -35,5 +35,9 @@ inline constexpr PlatformFailure kResumeGetFile = {ftp_error::kResumeGetFile, me
                                                    operation::kResumeGetFile};
 inline constexpr PlatformFailure kResumePutFile = {ftp_error::kResumePutFile, message::kResumePutFile,
                                                    operation::kResumePutFile};
+inline constexpr PlatformFailure kPutFiles = {ftp_error::kPutFiles, message::kPutFiles, operation::kPutFiles};
+inline constexpr PlatformFailure kGetFiles = {ftp_error::kGetFiles, message::kGetFiles, operation::kGetFiles};
+inline constexpr PlatformFailure kSynchronize = {ftp_error::kSynchronize, message::kSynchronize,
+                                                 operation::kSynchronize};
 
 }  // namespace quorlin::ftp_failure

@@ -45,7 +45,8 @@ const PlatformFailure* FtpObject::OutOfMemoryRow(std::wstring_view member) noexc
         {L"FileSize", &kFileSize},               {L"FileTime", &kFileTime},
         {L"FileExists", &kFileExists},           {L"PutText", &kPutText},
         {L"GetText", &kGetText},                 {L"ResumeGetFile", &kResumeGetFile},
-        {L"ResumePutFile", &kResumePutFile},
+        {L"ResumePutFile", &kResumePutFile},     {L"PutFiles", &kPutFiles},
+        {L"GetFiles", &kGetFiles},               {L"Synchronize", &kSynchronize},
     };
     for (const auto& row : kRows)
         if (row.member == member) return row.row;
@@ -624,5 +625,53 @@ HRESULT FtpObject::ResumePutFile(VARIANT str_local_path, VARIANT str_remote_path
     const ReplyTextScope replies(Names().CodePage());
     return AfterCall(ResumeUpload(timeLimit_, session_, local, remote));
 }
+
+HRESULT FtpObject::ListEntries(std::vector<ListedEntry>& entries) {
+    return AfterCall(ListDirectoryEntries(timeLimit_, session_, entries));
+}
+
+HRESULT FtpObject::Upload(const std::wstring& local, const std::wstring& remote) {
+    Variant localPath, remotePath;
+    HRESULT hr = TextToVariant(local, localPath.Put());
+    if (SUCCEEDED(hr)) hr = TextToVariant(remote, remotePath.Put());
+    if (FAILED(hr)) return hr;
+    return AfterCall(UploadFile(timeLimit_, Names(), session_, localPath.Get(), remotePath.Get(),
+                                static_cast<DWORD>(kTransferBinary)));
+}
+
+HRESULT FtpObject::Download(const std::wstring& remote, const std::wstring& local, bool overwrite) {
+    Variant remotePath, localPath;
+    HRESULT hr = TextToVariant(remote, remotePath.Put());
+    if (SUCCEEDED(hr)) hr = TextToVariant(local, localPath.Put());
+    if (FAILED(hr)) return hr;
+    return AfterCall(DownloadFile(timeLimit_, Names(), session_, remotePath.Get(), localPath.Get(),
+                                  overwrite ? VARIANT_TRUE : VARIANT_FALSE, static_cast<DWORD>(kTransferBinary)));
+}
+
+HRESULT FtpObject::Exchange(const ExchangeArguments& arguments, LONG* result) {
+    if (!result) return E_POINTER;
+    *result = 0;
+    const ReplyTextScope replies(Names().CodePage());
+    const HRESULT hr = RunExchange(*this, arguments, transferredFiles_);
+    *result = static_cast<LONG>(transferredFiles_.size());
+    return hr;
+}
+
+HRESULT FtpObject::PutFiles(VARIANT str_local_mask, VARIANT str_remote_folder, VARIANT lng_options, LONG* result) {
+    return Exchange({ExchangeMember::kPutFiles, &str_local_mask, &str_remote_folder, 0, &lng_options, nullptr}, result);
+}
+
+HRESULT FtpObject::GetFiles(VARIANT str_remote_mask, VARIANT str_local_folder, VARIANT lng_options, LONG* result) {
+    return Exchange({ExchangeMember::kGetFiles, &str_local_folder, &str_remote_mask, 0, &lng_options, nullptr}, result);
+}
+
+HRESULT FtpObject::Synchronize(VARIANT str_local_folder, VARIANT str_remote_folder, LONG lng_direction,
+                               VARIANT lng_options, VARIANT str_mask, LONG* result) {
+    return Exchange({ExchangeMember::kSynchronize, &str_local_folder, &str_remote_folder, lng_direction, &lng_options,
+                     &str_mask},
+                    result);
+}
+
+HRESULT FtpObject::get_TransferredFiles(VARIANT* result) { return TextsToArray(transferredFiles_, result); }
 
 }  // namespace quorlin

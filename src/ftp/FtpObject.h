@@ -11,6 +11,7 @@
 #include "DirectoryTree.h"
 #include "../session/FtpSession.h"
 #include "../ssh/HostKeyFingerprint.h"
+#include "../exchange/ExchangeCall.h"
 #include "RemoteCommand.h"
 
 #include <functional>
@@ -20,7 +21,7 @@
 
 namespace quorlin {
 
-class FtpObject : public DispatchObject<_FTP4, _FTP3, _FTP2, _FTP> {
+class FtpObject : public DispatchObject<_FTP5, _FTP4, _FTP3, _FTP2, _FTP>, private RemoteAccess {
 public:
     FtpObject();
     ~FtpObject() override;
@@ -83,6 +84,13 @@ public:
     HRESULT STDMETHODCALLTYPE GetText(VARIANT str_remote_path, VARIANT lng_code_page, BSTR* result) override;
     HRESULT STDMETHODCALLTYPE ResumeGetFile(VARIANT str_remote_path, VARIANT str_local_path) override;
     HRESULT STDMETHODCALLTYPE ResumePutFile(VARIANT str_local_path, VARIANT str_remote_path) override;
+    HRESULT STDMETHODCALLTYPE PutFiles(VARIANT str_local_mask, VARIANT str_remote_folder, VARIANT lng_options,
+                                       LONG* result) override;
+    HRESULT STDMETHODCALLTYPE GetFiles(VARIANT str_remote_mask, VARIANT str_local_folder, VARIANT lng_options,
+                                       LONG* result) override;
+    HRESULT STDMETHODCALLTYPE Synchronize(VARIANT str_local_folder, VARIANT str_remote_folder, LONG lng_direction,
+                                          VARIANT lng_options, VARIANT str_mask, LONG* result) override;
+    HRESULT STDMETHODCALLTYPE get_TransferredFiles(VARIANT* result) override;
 
 private:
     HRESULT StoreText(const VARIANT* value, std::wstring& field);
@@ -101,11 +109,16 @@ private:
     LONG EffectivePort() const;
     // The code page of remote names on the open session: over SFTP, where
     // names are UTF-8, code page 0 means UTF-8.
-    CodePageText Names() const;
+    CodePageText Names() const override;
     HRESULT Command(RemoteCommand command, const VARIANT* path, const VARIANT* secondPath = nullptr);
     // Runs `ask` on the session within the time limit; `failure` is raised
     // when it fails.
-    HRESULT Ask(const PlatformFailure& failure, std::function<bool(FtpSession&)> ask);
+    HRESULT Ask(const PlatformFailure& failure, std::function<bool(FtpSession&)> ask) override;
+    // What the batch members do on the server, as the single-file members do it.
+    HRESULT ListEntries(std::vector<ListedEntry>& entries) override;
+    HRESULT Upload(const std::wstring& local, const std::wstring& remote) override;
+    HRESULT Download(const std::wstring& remote, const std::wstring& local, bool overwrite) override;
+    HRESULT Exchange(const ExchangeArguments& arguments, LONG* result);
     // The optional code page of a text member: none when the argument is
     // missing or empty.
     HRESULT TextCodePage(const VARIANT& value, std::optional<UINT>& codePage) const;
@@ -136,6 +149,7 @@ private:
     std::wstring privateKeyFile_;
     std::wstring privateKeyPassphrase_;
     TreeWalk treeWalk_;
+    std::vector<std::wstring> transferredFiles_;  // what the last batch sent
     TimeLimit timeLimit_;
     CodePageText names_;  // the code page of remote names
 };

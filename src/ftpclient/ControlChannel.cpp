@@ -3,6 +3,7 @@
 #include "../platform/Constants.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace quorlin {
 namespace {
@@ -20,7 +21,7 @@ DWORD Remaining(ULONGLONG deadline) {
 }  // namespace
 
 bool ControlChannel::Send(const std::string& line, DWORD milliseconds) {
-    if (line.find_first_of("\r\n") != std::string::npos) {
+    if (line.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
@@ -76,14 +77,18 @@ bool ControlChannel::Receive(FtpReply& reply, DWORD milliseconds) {
         return false;
     }
     const std::string code = line.substr(0, 3);
-    // A multi-line reply ends with a line that starts with its code and a blank.
+    // A multi-line reply ends with a line that starts with its code and a
+    // blank. Its lines are kept; each counts with its line end, so that
+    // empty ones cannot pile up without bound either.
     if (line.size() > 3 && line[3] == '-') {
-        for (size_t total = line.size();; total += line.size()) {
+        for (size_t total = line.size() + 1;; total += line.size() + 1) {
             if (total > kLongestReplyBytes) {
                 reply.text = line.substr(0, kLongestReplyBytes);
+                reply.lines.clear();
                 SetLastError(kExtendedError);
                 return false;
             }
+            reply.lines.push_back(line);
             if (!ReadLine(line, deadline)) {
                 reply.text = line;
                 return false;

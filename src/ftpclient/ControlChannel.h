@@ -6,12 +6,15 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace quorlin {
 
 struct FtpReply {
     int code = 0;
     std::string text;  // the reply's last line, without its line end
+    // The lines of a multi-line reply before its last, without line ends.
+    std::vector<std::string> lines;
     // A preliminary reply came before this final one where the command has
     // none: the exchange is out of order, a failure whatever the code says.
     bool outOfTurn = false;
@@ -35,8 +38,9 @@ public:
     bool Attached() const { return stream_ != nullptr; }
 
     // Sends `line` with its line end. A line that holds a line end of its
-    // own would smuggle in a second command: it fails with the platform's
-    // code for an invalid parameter, before anything is sent.
+    // own would smuggle in a second command, and one with a NUL would reach
+    // the server cut short: either fails with the platform's code for an
+    // invalid parameter, before anything is sent.
     bool Send(const std::string& line, DWORD milliseconds);
     // Reads one whole reply (every line of a multi-line one) within
     // `milliseconds` in all. A reply that is not one, or is longer than any

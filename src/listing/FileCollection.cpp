@@ -114,7 +114,10 @@ HRESULT FileCollection::AddEntry(const WIN32_FIND_DATAA* record, _FTPFile** entr
     if (!record) return E_POINTER;
     if (entry) *entry = nullptr;
     return Guarded(ErrorSource(), nullptr, [&] {
-        Add(*record, RecordName(*record), CodePageText(), entry);
+        ListedEntry listed;
+        listed.record = *record;
+        listed.name = RecordName(*record);
+        Add(listed, CodePageText(), entry);
         return S_OK;
     });
 }
@@ -125,14 +128,14 @@ HRESULT FileCollection::ListingText(LONG flags, BSTR* text) {
     return Guarded(ErrorSource(), nullptr, [&] { return Text(flags, text); });
 }
 
-void FileCollection::Add(const WIN32_FIND_DATAA& record, std::string_view name, const CodePageText& names,
-                         _FTPFile** entry) {
+void FileCollection::Add(const ListedEntry& listed, const CodePageText& names, _FTPFile** entry) {
+    const WIN32_FIND_DATAA& record = listed.record;
     ++entryCounter_;
     EnsureCreated();
     ComPtr<FileEntry> added = TakeNew<FileEntry>(new WithBoundary<FileEntry>());
 
     EntryFields fields;
-    fields.name = names.DecodeName(name);
+    fields.name = names.DecodeName(listed.name);
     fields.fileType = (record.dwFileAttributes & kDirectoryAttribute) ? kFileTypeDirectory : kFileTypeFile;
     // The size modulo 2^32 as a signed number: sizes from 2 GiB show negative,
     // and 4 GiB or more wrap round again rather than fail the listing.
@@ -144,7 +147,8 @@ void FileCollection::Add(const WIN32_FIND_DATAA& record, std::string_view name, 
         SizeUnknown(record)
             ? kUnknownSizeValue
             : static_cast<double>((static_cast<unsigned long long>(record.nFileSizeHigh) << 32) | record.nFileSizeLow);
-    const FILETIME& written = record.ftLastWriteTime;
+    const FILETIME& exact = listed.exactModified;
+    const FILETIME& written = (exact.dwLowDateTime | exact.dwHighDateTime) != 0 ? exact : record.ftLastWriteTime;
     fields.hasModified = (written.dwLowDateTime | written.dwHighDateTime) != 0 &&
                          FileTimeToLocalDate(written, fields.modified);
     added->Assign(std::move(fields));

@@ -3,6 +3,7 @@
 // listing fills it through its internal side.
 #pragma once
 
+#include "../platform/ListedEntry.h"
 #include "../text/CodePageText.h"
 #include "../com/DispatchObject.h"
 #include "../com/Interfaces.h"
@@ -33,10 +34,10 @@ public:
     HRESULT STDMETHODCALLTYPE ListingText(LONG flags, BSTR* text) override;
 
     // The same for the listing itself, inside a member's boundary: running
-    // out of memory throws, so that the member raises its own error. `name`
-    // is the entry's whole name as the server sent it, read in `names`' code page.
-    void Add(const WIN32_FIND_DATAA& record, std::string_view name, const CodePageText& names = CodePageText(),
-             _FTPFile** entry = nullptr);
+    // out of memory throws, so that the member raises its own error. The
+    // entry's whole name as the server sent it is read in `names`' code page;
+    // its exact time, where the listing told one, makes Modified.
+    void Add(const ListedEntry& listed, const CodePageText& names = CodePageText(), _FTPFile** entry = nullptr);
     // The text listing. A name that would break its lines (a carriage
     // return, line feed or NUL in it) fails it with the listing's error and
     // the text of ERROR_INVALID_NAME: never cut or changed.

@@ -32,6 +32,9 @@ constexpr HRESULT kPutText = kErrorBase + 530;               // 0x80040212
 constexpr HRESULT kGetText = kErrorBase + 531;               // 0x80040213
 constexpr HRESULT kResumeGetFile = kErrorBase + 532;         // 0x80040214
 constexpr HRESULT kResumePutFile = kErrorBase + 533;         // 0x80040215
+constexpr HRESULT kPutFiles = kErrorBase + 534;              // 0x80040216
+constexpr HRESULT kGetFiles = kErrorBase + 535;              // 0x80040217
+constexpr HRESULT kSynchronize = kErrorBase + 536;           // 0x80040218
 }  // namespace ftp_error
 
 namespace http_error {
@@ -92,6 +95,9 @@ constexpr const wchar_t* kPutText = L"Error putting text to the remote server.";
 constexpr const wchar_t* kGetText = L"Error getting text from the remote server.";
 constexpr const wchar_t* kResumeGetFile = L"Error resuming file from the remote server.";
 constexpr const wchar_t* kResumePutFile = L"Error resuming file to the remote server.";
+constexpr const wchar_t* kPutFiles = L"Error putting files to the remote server.";
+constexpr const wchar_t* kGetFiles = L"Error getting files from the remote server.";
+constexpr const wchar_t* kSynchronize = L"Error synchronizing folders.";
 constexpr const wchar_t* kHttpOpenInternet = L"Error opening connection to the internet.";
 constexpr const wchar_t* kHttpOpenServer = L"Error opening connection to remote server.";
 constexpr const wchar_t* kHttpOpenRequest = L"Error opening request to remote server.";
@@ -141,6 +147,9 @@ constexpr const wchar_t* kPutText = L"PutText";
 constexpr const wchar_t* kGetText = L"GetText";
 constexpr const wchar_t* kResumeGetFile = L"ResumeGetFile";
 constexpr const wchar_t* kResumePutFile = L"ResumePutFile";
+constexpr const wchar_t* kPutFiles = L"PutFiles";
+constexpr const wchar_t* kGetFiles = L"GetFiles";
+constexpr const wchar_t* kSynchronize = L"Synchronize";
 }  // namespace operation
 
 // FTP object settings.
@@ -258,6 +267,23 @@ constexpr const wchar_t* kUnknownTimeText = L"unknown             ";  // 7 lette
 constexpr int kDeepestTree = 64;  // levels a download descends before it suspects a link loop
 constexpr const wchar_t* kRemoteSeparator = L"/";
 constexpr const wchar_t* kLocalSeparator = L"\\";
+
+// Exchanges of files by mask (PutFiles, GetFiles, Synchronize): the option bits.
+constexpr LONG kExchangeRecurse = 1;
+constexpr LONG kExchangeMove = 2;
+constexpr LONG kExchangeOnlyChanged = 4;
+constexpr LONG kExchangeKeepTime = 8;
+constexpr LONG kExchangeOverwrite = 16;
+constexpr LONG kExchangeTemporaryName = 32;
+constexpr LONG kExchangeDeleteExtra = 64;
+constexpr LONG kExchangeAllOptions = 127;
+constexpr LONG kSynchronizeToRemote = 1;
+constexpr LONG kSynchronizeToLocal = 2;
+// An upload under a temporary name is called "." + its name + this.
+constexpr const wchar_t* kPartialUploadSuffix = L".part";
+// A time a listing gives to the minute is one of the last half year's; an
+// older file is listed with its day only.
+constexpr LONGLONG kMinuteListingSeconds = 184LL * 24 * 3600;
 
 // Local files written by downloads.
 constexpr DWORD kLocalFileAttributes = FILE_ATTRIBUTE_NORMAL;

@@ -13,6 +13,10 @@ namespace quorlin {
 struct ListedEntry {
     WIN32_FIND_DATAA record{};
     std::string name;
+    // The modification time to the second, in UTC, where the listing tells
+    // it (MLSD, SFTP); zero where only the record's time is known, which an
+    // FTP listing gives to the minute, or to the day for an older file.
+    FILETIME exactModified{};
 };
 
 // The size a record carries when the server told none that can be believed

@@ -72,6 +72,10 @@ public:
     virtual bool FileSize(const std::string& path, unsigned long long& size) = 0;
     // A remote file's last modification time, in UTC.
     virtual bool FileTime(const std::string& path, FILETIME& modified) = 0;
+    // Gives a remote file the modification time `modified` (UTC, to the
+    // second). False with ERROR_NOT_SUPPORTED where the server has no way to
+    // set a time; any other failure as every operation's.
+    virtual bool SetFileTime(const std::string& path, const FILETIME& modified) = 0;
     // Whether the server has `path` as a file or a folder. A server that says
     // it has no such name is an answer (`exists` false), not a failure.
     virtual bool Exists(const std::string& path, bool& exists) = 0;

@@ -2,6 +2,7 @@
 
 #include "../text/Error.h"
 #include "../ftpclient/ListingParser.h"
+#include "../ftpclient/MachineListingParser.h"
 #include "../platform/Constants.h"
 #include "../tls/CertificateCheck.h"
 #include "FtpFileFacts.h"
@@ -127,7 +128,17 @@ bool OwnFtpSession::Open() {
         std::unique_ptr<Stream> plain = control_.Detach();
         if (!Secure(std::move(static_cast<Socket&>(*plain)))) return false;
     }
-    return Login() && Exchange("PBSZ 0", reply) && Exchange("PROT P", reply);
+    return Login() && Exchange("PBSZ 0", reply) && Exchange("PROT P", reply) && ReadFeatures();
+}
+
+bool OwnFtpSession::ReadFeatures() {
+    FtpReply reply;
+    if (!Ask("FEAT", reply)) return false;
+    features_.Read(reply);
+    timeSetter_.Begin(features_.ModifyTime() ? FileTimeSetter::Start::kModifyCommand
+                      : features_.Listed()   ? FileTimeSetter::Start::kTimeArgument
+                                             : FileTimeSetter::Start::kUnknown);
+    return true;
 }
 
 bool OwnFtpSession::Secure(Socket socket) {
@@ -335,33 +346,44 @@ bool OwnFtpSession::FileTime(const std::string& path, FILETIME& modified) {
 
 bool OwnFtpSession::Exists(const std::string& path, bool& exists) { return FtpNameExists(*this, path, exists); }
 
-std::unique_ptr<RemoteListing> OwnFtpSession::List(ListedEntry& first) {
-    std::unique_ptr<DataChannel> data = StartTransfer("LIST", static_cast<DWORD>(kTransferAscii));
-    if (!data) return nullptr;
-    std::string text;
+bool OwnFtpSession::ReadListing(const std::string& command, std::string& text) {
+    std::unique_ptr<DataChannel> data = StartTransfer(command, static_cast<DWORD>(kTransferAscii));
+    if (!data) return false;
     std::vector<char> piece(kListingPieceBytes);
     for (;;) {
         size_t received = 0;
         if (!data->Data().Receive(piece.data(), piece.size(), received, Wait())) {
             AbandonTransfer(*data, GetLastError());
-            return nullptr;
+            return false;
         }
         if (received == 0) break;
         // A listing without end would take the host's memory with it.
         if (text.size() + received > kLongestListingBytes) {
             AbandonTransfer(*data, ERROR_NOT_ENOUGH_MEMORY);
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-            return nullptr;
+            return false;
         }
         text.append(piece.data(), received);
     }
     // A final reply that reports a failure is the caller's to judge, with
     // whatever records did arrive, as with the platform's client.
-    if (!FinishTransfer(*data, 0) && GetLastError() != kExtendedError) return nullptr;
-    SYSTEMTIME now;
-    GetLocalTime(&now);
+    return FinishTransfer(*data, 0) || GetLastError() == kExtendedError;
+}
+
+std::unique_ptr<RemoteListing> OwnFtpSession::List(ListedEntry& first) {
+    std::string text;
     std::vector<ListedEntry> entries;
-    if (!ParseListingText(text, now, entries)) {
+    bool read = false;
+    if (features_.MachineListing()) {
+        if (!ReadListing("MLSD", text)) return nullptr;
+        read = ParseMachineListingText(text, entries);
+    } else {
+        if (!ReadListing("LIST", text)) return nullptr;
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        read = ParseListingText(text, now, entries);
+    }
+    if (!read) {
         KeepFailureDetail(kTooManyEntries);
         return nullptr;
     }
@@ -376,6 +398,10 @@ bool OwnFtpSession::Close() {
         if (auto* tls = dynamic_cast<TlsStream*>(stream.get())) tls->Close(Wait());
     }
     return true;
+}
+
+bool OwnFtpSession::SetFileTime(const std::string& path, const FILETIME& modified) {
+    return timeSetter_.Set(*this, path, modified);
 }
 
 }  // namespace quorlin

@@ -7,7 +7,9 @@
 
 #include "../ftpclient/ControlChannel.h"
 #include "../ftpclient/DataChannel.h"
+#include "../ftpclient/ServerFeatures.h"
 #include "../tls/TlsCredentials.h"
+#include "FileTimeSetter.h"
 #include "FtpSession.h"
 
 #include <atomic>
@@ -34,7 +36,8 @@ public:
     ~OwnFtpSession() override;
 
     // Connects, secures the connection, checks the server's certificate and
-    // logs in; then asks for protected data connections.
+    // logs in; then asks for protected data connections, and for the
+    // server's features.
     bool Open();
 
     bool Connected() const override { return control_.Attached(); }
@@ -53,7 +56,10 @@ public:
                                      unsigned long long offset) override;
     bool FileSize(const std::string& path, unsigned long long& size) override;
     bool FileTime(const std::string& path, FILETIME& modified) override;
+    // MFMT where the server offers it, else MDTM with the time.
+    bool SetFileTime(const std::string& path, const FILETIME& modified) override;
     bool Exists(const std::string& path, bool& exists) override;
+    // MLSD where the server offers it, else LIST.
     std::unique_ptr<RemoteListing> List(ListedEntry& first) override;
     bool Close() override;
 
@@ -70,6 +76,10 @@ public:
 private:
     bool Secure(Socket socket);
     bool Login();
+    // Asks FEAT once; a refusal leaves no features.
+    bool ReadFeatures();
+    // The text a listing command's data connection brings, whole.
+    bool ReadListing(const std::string& command, std::string& text);
     // Reads one reply within `milliseconds` and keeps it as the server's
     // last; a reply that does not come or is none leaves the session lost.
     bool ReadReply(FtpReply& reply, DWORD milliseconds);
@@ -103,6 +113,8 @@ private:
     std::shared_ptr<TlsCredentials> credentials_;
     DataSettings data_;
     char currentType_ = 0;  // the transfer type the server has, 0 before the first
+    ServerFeatures features_;
+    FileTimeSetter timeSetter_;
 };
 
 }  // namespace quorlin

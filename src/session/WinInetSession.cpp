@@ -3,6 +3,7 @@
 #include "../text/Error.h"
 #include "../platform/Owners.h"
 #include "../platform/Constants.h"
+#include "../ftpclient/ServerFeatures.h"
 #include "FtpFileFacts.h"
 
 #include <algorithm>
@@ -184,6 +185,33 @@ std::unique_ptr<RemoteListing> WinInetSession::List(ListedEntry& first) {
     auto listing = std::make_unique<WinInetListing>(std::move(find));
     SetLastError(error);
     return listing;
+}
+
+void WinInetSession::ReadFeatures() {
+    featuresRead_ = true;
+    ServerFeatures features;
+    if (Command("FEAT")) {
+        // The reply's lines as the platform kept them; its last line is the final one.
+        const std::string text = LastServerReplyText();
+        FtpReply reply;
+        reply.code = LastReplyCode();
+        for (size_t start = 0, end; start < text.size(); start = end + 1) {
+            end = std::min(text.find('\n', start), text.size());
+            std::string line = text.substr(start, end - start);
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            reply.lines.push_back(std::move(line));
+        }
+        if (!reply.lines.empty()) reply.lines.pop_back();
+        features.Read(reply);
+    }
+    timeSetter_.Begin(features.ModifyTime() ? FileTimeSetter::Start::kModifyCommand
+                      : features.Listed()   ? FileTimeSetter::Start::kTimeArgument
+                                            : FileTimeSetter::Start::kUnknown);
+}
+
+bool WinInetSession::SetFileTime(const std::string& path, const FILETIME& modified) {
+    if (!featuresRead_) ReadFeatures();
+    return timeSetter_.Set(*this, path, modified);
 }
 
 }  // namespace quorlin

@@ -3,6 +3,7 @@
 // object owns and closes.
 #pragma once
 
+#include "FileTimeSetter.h"
 #include "FtpSession.h"
 
 namespace quorlin {
@@ -28,6 +29,8 @@ public:
                                      unsigned long long offset) override;
     bool FileSize(const std::string& path, unsigned long long& size) override;
     bool FileTime(const std::string& path, FILETIME& modified) override;
+    // As the own client sets it; the features are asked on the first call.
+    bool SetFileTime(const std::string& path, const FILETIME& modified) override;
     bool Exists(const std::string& path, bool& exists) override;
     std::unique_ptr<RemoteListing> List(ListedEntry& first) override;
     // The FTP object closes the handles itself.
@@ -42,8 +45,14 @@ private:
     // in both cases the session is lost.
     bool Judged(bool succeeded);
 
+    // How the server sets times, from its reply to FEAT as far as the
+    // platform lets it be read.
+    void ReadFeatures();
+
     HINTERNET connection_;
     bool lost_ = false;
+    bool featuresRead_ = false;
+    FileTimeSetter timeSetter_;
 };
 
 }  // namespace quorlin

@@ -1,6 +1,7 @@
 #include "SftpSession.h"
 
 #include "../platform/Constants.h"
+#include "../session/ListedTime.h"
 #include "../session/RecordedListing.h"
 #include "../text/Error.h"
 #include "../text/Text.h"
@@ -17,7 +18,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <optional>
 
 namespace quorlin {
@@ -62,9 +62,6 @@ constexpr size_t kOutboxBytes = 256 * 1024;
 constexpr size_t kLargestPacketBytes = 64 * 1024;  // the library sends no larger packet
 // How long the goodbye may take: the session ends whatever the server does.
 constexpr DWORD kGoodbyeMilliseconds = 2000;
-// A listed time older than this, or in the future, shows its year and noon,
-// as FTP servers list it.
-constexpr long long kRecentSeconds = 180LL * 24 * 60 * 60;
 
 // The library's last error text, or empty.
 std::wstring LibraryMessage(LIBSSH2_SESSION* session) {
@@ -83,29 +80,6 @@ const char* StatusText(unsigned long status) {
 FILETIME UnixToFileTime(long long seconds) {
     const unsigned long long ticks = static_cast<unsigned long long>(seconds + 11644473600LL) * 10000000ULL;
     return FILETIME{static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
-}
-
-// The time as an FTP listing of a server in UTC reads: minutes for a recent
-// one, with the local year; the year and noon for an older one.
-FILETIME ListedTime(unsigned long long modified) {
-    const long long now = static_cast<long long>(std::time(nullptr));
-    const long long stamp = static_cast<long long>(modified);
-    SYSTEMTIME parts{};
-    FILETIME exact = UnixToFileTime(stamp);
-    FileTimeToSystemTime(&exact, &parts);
-    parts.wSecond = 0;
-    parts.wMilliseconds = 0;
-    if (stamp <= now && now - stamp <= kRecentSeconds) {
-        SYSTEMTIME local{};
-        GetLocalTime(&local);
-        parts.wYear = local.wYear;
-    } else {
-        parts.wHour = 12;
-        parts.wMinute = 0;
-    }
-    FILETIME listed{};
-    if (!SystemTimeToFileTime(&parts, &listed)) return FILETIME{};
-    return listed;
 }
 
 bool IsFolder(const LIBSSH2_SFTP_ATTRIBUTES& attributes) {
@@ -862,7 +836,8 @@ std::unique_ptr<RemoteListing> SftpSession::List(ListedEntry& first) {
             MarkSizeUnknown(record);
         }
         if (attributes.flags & LIBSSH2_SFTP_ATTR_ACMODTIME) {
-            record.ftLastWriteTime = ListedTime(attributes.mtime);
+            entry.exactModified = UnixToFileTime(static_cast<long long>(attributes.mtime));
+            record.ftLastWriteTime = ListedTime(entry.exactModified);
             record.ftLastAccessTime = record.ftLastWriteTime;
             record.ftCreationTime = record.ftLastWriteTime;
         }
@@ -905,6 +880,33 @@ bool SftpSession::Close() {
     }
     socket_.Close();
     return true;
+}
+
+bool SftpSession::SetFileTime(const std::string& path, const FILETIME& modified) {
+    const unsigned long long ticks =
+        (static_cast<unsigned long long>(modified.dwHighDateTime) << 32) | modified.dwLowDateTime;
+    constexpr unsigned long long kTicksPerSecond = 10000000, kUnixEpochSeconds = 11644473600;
+    // The protocol's times are 32-bit seconds since 1970.
+    const unsigned long long seconds = ticks / kTicksPerSecond;
+    if (seconds < kUnixEpochSeconds || seconds - kUnixEpochSeconds > 0xFFFFFFFFu) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    LIBSSH2_SFTP_ATTRIBUTES attributes{};
+    attributes.flags = LIBSSH2_SFTP_ATTR_ACMODTIME;
+    attributes.atime = static_cast<unsigned long>(seconds - kUnixEpochSeconds);
+    attributes.mtime = attributes.atime;
+    const std::string target = Absolute(path);
+    const int result = Await([&] {
+        return libssh2_sftp_stat_ex(sftp_, target.c_str(), static_cast<unsigned int>(target.size()),
+                                    LIBSSH2_SFTP_SETSTAT, &attributes);
+    });
+    if (result == 0) return true;
+    Fail(result);
+    // A server that cannot set times says so with its status.
+    if (GetLastError() == kExtendedError && libssh2_sftp_last_error(sftp_) == LIBSSH2_FX_OP_UNSUPPORTED)
+        SetLastError(ERROR_NOT_SUPPORTED);
+    return false;
 }
 
 }  // namespace quorlin

@@ -63,6 +63,7 @@ public:
     // From the server's stat of the name (a link: of what it points to).
     bool FileSize(const std::string& path, unsigned long long& size) override;
     bool FileTime(const std::string& path, FILETIME& modified) override;
+    bool SetFileTime(const std::string& path, const FILETIME& modified) override;
     bool Exists(const std::string& path, bool& exists) override;
     std::unique_ptr<RemoteListing> List(ListedEntry& first) override;
     bool Close() override;

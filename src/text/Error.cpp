@@ -120,6 +120,15 @@ HRESULT RaiseError(HRESULT code, const wchar_t* source, const std::wstring& desc
     return code;
 }
 
+std::wstring RaisedDescription() {
+    ComPtr<IErrorInfo> info;
+    Bstr description;
+    if (GetErrorInfo(0, info.ReleaseAndGetAddressOf()) == S_OK && info) info->GetDescription(description.Put());
+    // Reading takes the error object off the thread: it goes back for whoever raises over it.
+    SetErrorInfo(0, info.Get());
+    return description.Text();
+}
+
 std::string LastServerReplyText() {
     std::vector<char> reply(kErrorTextBufferChars, '\0');
     if (!LastServerReply(reply)) return std::string();

@@ -20,6 +20,9 @@ HRESULT RaiseError(HRESULT code, const wchar_t* source, const std::wstring& desc
 HRESULT RaisePlatformError(HRESULT code, const wchar_t* source, const wchar_t* message, DWORD systemCode,
                            const wchar_t* operationName);
 
+// The description of the error object the thread holds (empty without one).
+std::wstring RaisedDescription();
+
 // What a member raises when its platform call fails.
 struct PlatformFailure {
     HRESULT code;

@@ -36,6 +36,26 @@ HRESULT TextToVariant(const std::wstring& text, VARIANT* result) {
     return S_OK;
 }
 
+HRESULT TextsToArray(const std::vector<std::wstring>& texts, VARIANT* result) {
+    if (!result) return E_POINTER;
+    VariantInit(result);
+    SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(texts.size()));
+    if (!array) return E_OUTOFMEMORY;
+    HRESULT hr = S_OK;
+    for (LONG i = 0; SUCCEEDED(hr) && i < static_cast<LONG>(texts.size()); ++i) {
+        Variant item;
+        hr = TextToVariant(texts[static_cast<size_t>(i)], item.Put());
+        if (SUCCEEDED(hr)) hr = SafeArrayPutElement(array, &i, item.Get());
+    }
+    if (FAILED(hr)) {
+        SafeArrayDestroy(array);
+        return hr;
+    }
+    V_VT(result) = VT_ARRAY | VT_VARIANT;
+    V_ARRAY(result) = array;
+    return S_OK;
+}
+
 std::string ToCodePage(UINT codePage, std::wstring_view text) {
     if (text.empty()) return std::string();
     const int count = static_cast<int>(text.size());

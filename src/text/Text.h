@@ -4,6 +4,7 @@
 
 #include <oaidl.h>
 #include <string>
+#include <vector>
 #include <string_view>
 
 namespace quorlin {
@@ -16,6 +17,8 @@ HRESULT VariantToText(const VARIANT* value, const wchar_t* source, std::wstring&
 
 // A copy of `text` in a new variant.
 HRESULT TextToVariant(const std::wstring& text, VARIANT* result);
+// An array of texts from 0, as scripts walk it (For Each, UBound, VBArray).
+HRESULT TextsToArray(const std::vector<std::wstring>& texts, VARIANT* result);
 
 // Between texts and the bytes of `codePage`, with the system's conversion
 // (best fit and default characters included).

@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "listing/FileListing.h"
 #include "ftpclient/ListingParser.h"
+#include "ftpclient/MachineListingParser.h"
 
 #include <gtest/gtest.h>
 
@@ -417,6 +418,54 @@ TEST(ListingLines, ReadWithThePlatformClientsRulesAndLimitsKeepingWholeNamesAndS
     EXPECT_EQ("last\0one"sv, entries[0].name);
     EXPECT_TRUE(quorlin::ListingLineEndsListing(std::string(4096, 'x') + "\r"));
     EXPECT_FALSE(quorlin::ListingLineEndsListing(std::string(4095, 'x') + "\r"));
+}
+
+// MLSD lines: facts in any case and order, exact sizes and times; the listed
+// folder, its parent and lines that are no entry skipped; records as LIST fills them.
+TEST(ListingLines, MachineListingLinesGiveExactSizesAndTimesAndSkipWhatIsNoEntry) {
+    struct Row { const char* line; const char* name; unsigned long long size; DWORD attributes; WORD exact[7]; } const rows[] = {
+        {"modify=20020305140709;perm=adfrw;size=5;type=file;UNIX.mode=0644; a.txt", "a.txt", 5, 0, {2002, 3, 5, 14, 7, 9, 0}},
+        {"TYPE=Dir;sizd=4096;Modify=20210115101112; sub dir", "sub dir", 0, 0x10, {2021, 1, 15, 10, 11, 12, 0}},
+        {"type=file;size=5000000000;modify=20200704010203.1234; big;name", "big;name", 5000000000, 0, {2020, 7, 4, 1, 2, 3, 123}},
+        {"type=OS.unix=slink:/x;size=3;modify=20200101000000; link\r", "link", 3, 0, {2020, 1, 1, 0, 0, 0, 0}},
+        {"type=file;size=-1;modify=20201301000000; badmonth", "badmonth", ~0ull, 0, {}},
+        {"type=file;size=9223372036854775808;modify=2020010100000x; wide", "wide", ~0ull, 0, {}},
+        {"type=file;size=;nofact;=x; a\rb\r", "a\rb", ~0ull, 0, {}},
+        {" bare", "bare", ~0ull, 0, {}},
+        {"type=cdir;modify=20020305140709; .", nullptr, 0, 0, {}},
+        {"Type=PDir; ..", nullptr, 0, 0, {}},
+        {"type=file;size=5", nullptr, 0, 0, {}},
+        {"type=file;size=5 ", nullptr, 0, 0, {}},
+        {"type=file;size=5 noend", nullptr, 0, 0, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        quorlin::ListedEntry entry;
+        EXPECT_EQ(row.name != nullptr, quorlin::ParseMachineListingLine(row.line, entry));
+        if (!row.name) continue;
+        const WIN32_FIND_DATAA& record = entry.record;
+        EXPECT_EQ(row.name, entry.name);
+        EXPECT_EQ(row.name, quorlin::RecordName(record));
+        EXPECT_EQ(row.size, (static_cast<unsigned long long>(record.nFileSizeHigh) << 32) | record.nFileSizeLow);
+        EXPECT_EQ(row.attributes, record.dwFileAttributes);
+        const WORD* t = row.exact;
+        const SYSTEMTIME exact = {t[0], t[1], 0, t[2], t[3], t[4], t[5], t[6]}, noon = {t[0], t[1], 0, t[2], 12, 0, 0, 0};
+        FILETIME expected = {}, listed = {};
+        if (t[0]) { EXPECT_TRUE(SystemTimeToFileTime(&exact, &expected) && SystemTimeToFileTime(&noon, &listed)); }
+        EXPECT_EQ(0, CompareFileTime(&expected, &entry.exactModified));
+        for (const FILETIME& stamp : {record.ftLastWriteTime, record.ftCreationTime, record.ftLastAccessTime})
+            EXPECT_EQ(0, CompareFileTime(&listed, &stamp)) << "an old time lists as noon of its day";
+    }
+    // A NUL stays inside the name; a long name is whole, its record holds what fits.
+    std::vector<quorlin::ListedEntry> entries;
+    using namespace std::string_literals;
+    using namespace std::string_view_literals;
+    const std::string text = "type=file;size=1; nu\0l\r\ntype=dir; "s + std::string(300, 'n');
+    ASSERT_TRUE(quorlin::ParseMachineListingText(text, entries));
+    ASSERT_EQ(2u, entries.size());
+    EXPECT_EQ("nu\0l"sv, entries[0].name);
+    EXPECT_EQ(std::string(300, 'n'), entries[1].name);
+    EXPECT_EQ(std::string(259, 'n'), quorlin::RecordName(entries[1].record));
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <set>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -148,6 +151,67 @@ TEST_F(FtpSecurity, BothClientsListTheSameDirectoryAlike) {
     const size_t cut = texts[0].find(L"two\r\n");
     ASSERT_NE(std::wstring::npos, cut) << texts[0].c_str();
     EXPECT_EQ(texts[0].replace(cut, 3, L"two words.bin"), texts[1]);
+}
+
+
+// Over TLS a server that offers MLSD is listed with it: names, sizes and
+// types as LIST gives them, and Modified to the second, as FileTime has it.
+TEST_F(FtpSecurity, MachineListingsGiveModifiedToTheSecond) {
+    std::wstringstream servers(EnvText("QUORLIN_FTPS_SERVERS"));
+    for (std::wstring server; servers >> server;) {
+        if (server.rfind(L"vsftpd", 0) == 0) continue;  // no MLSD
+        const size_t port = server.find(L':') + 1, security = server.rfind(L':') + 1;
+        const std::wstring folder = L"mlsd-" + server.substr(0, port - 1) + L"-" + std::to_wstring(sizeof(void*) * 8);
+        const std::wstring home = FtpHomeWindows() + L"\\" + folder;
+        CreateDirectoryW(home.c_str(), nullptr);
+        CreateDirectoryW((home + L"\\sub dir").c_str(), nullptr);
+        ASSERT_TRUE(WriteBytes(home + L"\\old file.bin", std::string(70000, 'x')) && WriteBytes(home + L"\\new.txt", "twelve"));
+        const SYSTEMTIME old = {2002, 3, 0, 5, 14, 7, 9, 0};
+        FILETIME stamp;
+        SystemTimeToFileTime(&old, &stamp);
+        HANDLE file = CreateFileW((home + L"\\old file.bin").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        SetFileTime(file, &stamp, &stamp, &stamp);
+        CloseHandle(file);
+        ComPtr<_FTP3> ftp = SecureFtp(std::stoi(server.substr(port)), std::stol(server.substr(security)));
+        ASSERT_EQ(S_OK, ftp->OpenConnection()) << server.c_str();
+        TextArgument directory(folder);
+        ASSERT_EQ(S_OK, ftp->put_Directory(&directory));
+        ComPtr<_FTPFiles> files;
+        ASSERT_EQ(S_OK, ftp->Files(&files));
+        std::set<std::wstring> seen;
+        for (LONG position = 1; position <= 3; ++position) {
+            VARIANT index = Number(position);
+            ComPtr<_FTPFile> entry;
+            ASSERT_EQ(S_OK, files->Item(index, &entry)) << server.c_str();
+            BSTR name = nullptr;
+            enum_FileType type = FTPFile;
+            LONG size = -1;
+            entry->get_Filename(&name);
+            entry->get_FileType(&type);
+            entry->get_FileSize(&size);
+            const std::wstring text(name);
+            SysFreeString(name);
+            seen.insert(text + L" " + std::to_wstring(type) + L" " + std::to_wstring(type == FTPFile ? size : 0));
+            if (type != FTPFile) continue;
+            ComPtr<_FTPFile2> exact;
+            ASSERT_EQ(S_OK, entry->QueryInterface(IID_PPV_ARGS(&exact)));
+            VARIANT modified;
+            VariantInit(&modified);
+            ASSERT_EQ(S_OK, exact->get_Modified(&modified));
+            DATE told = 0;
+            ComPtr<_FTP4> asking;
+            ASSERT_EQ(S_OK, ftp.As(&asking));
+            ASSERT_EQ(S_OK, asking->FileTime(*&TextArgument(text), &told));
+            SYSTEMTIME listed{}, asked{};
+            EXPECT_EQ(VT_DATE, V_VT(&modified));
+            VariantTimeToSystemTime(V_DATE(&modified), &listed);
+            VariantTimeToSystemTime(told, &asked);
+            listed.wMilliseconds = asked.wMilliseconds = 0;
+            EXPECT_EQ(0, std::memcmp(&listed, &asked, sizeof listed)) << server.c_str() << " " << text.c_str();
+            if (text == L"old file.bin") EXPECT_EQ(9, listed.wSecond) << "exact, where LIST shows noon";
+        }
+        EXPECT_EQ((std::set<std::wstring>{L"new.txt 2 6", L"old file.bin 2 70000", L"sub dir 1 0"}), seen);
+    }
 }
 
 }  // namespace

@@ -454,4 +454,33 @@ TEST_F(Timeouts, TransfersThatStallKeepTheLocalFileAndLeaveNoTemporaryOne) {
     EXPECT_EQ("the old content", ReadBytes(kept).value_or(""));
 }
 
+// A batch deletes no source whose copy did not arrive whole, even where the
+// server calls a short transfer whole, and a slow upload under a temporary
+// name shows no file of its own name until it is whole.
+TEST_F(Timeouts, BatchesDeleteNothingThatArrivedShortAndShowNoHalfFile) {
+    const std::wstring folder = Scratch() + L"\\batch-cut";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    ComPtr<_FTP5> ftp;
+    ASSERT_EQ(S_OK, NewFtp(StallPort(2), L"any", true, 5).As(&ftp));
+    ASSERT_EQ(S_OK, ftp->OpenConnection());
+    const VARIANT move = Number(2), temporaryName = Number(32);
+    LONG sent = -1;
+    TextArgument cut(L"/cut/*.bin"), local(folder);
+    EXPECT_EQ(static_cast<HRESULT>(0x80040217), ftp->GetFiles(*&cut, *&local, move, &sent));
+    EXPECT_NE(std::wstring::npos, TakeError().description.find(
+        L"cut.bin (0 files sent before it): The copy holds 32768 bytes, the source 65536; the source was left"));
+    EXPECT_EQ(0, sent);
+
+    ASSERT_TRUE(WriteBytes(folder + L"\\up.bin", std::string(64 << 10, 'u')));
+    TextArgument up(folder + L"\\up.bin"), cutFolder(L"/cut");
+    EXPECT_EQ(static_cast<HRESULT>(0x80040216), ftp->PutFiles(*&up, *&cutFolder, move, &sent));
+    EXPECT_NE(std::wstring::npos, TakeError().description.find(L"The copy holds 10 bytes, the source 65536"));
+    EXPECT_TRUE(FileExists(folder + L"\\up.bin")) << "the local file stays";
+
+    ASSERT_TRUE(WriteBytes(folder + L"\\slow.bin", std::string(32 << 10, 's')));
+    TextArgument slow(folder + L"\\slow.bin"), slowFolder(L"/slow");
+    EXPECT_EQ(S_OK, ftp->PutFiles(*&slow, *&slowFolder, temporaryName, &sent));
+    EXPECT_EQ(1, sent) << std::string(TakeError().description.begin(), TakeError().description.end());
+}
+
 }  // namespace

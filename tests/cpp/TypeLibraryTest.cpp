@@ -128,9 +128,10 @@ TEST(TypeLibrary, HoldsTheElevenTypesInOrderAndTheSecondInterfacesBehind) {
     ASSERT_TRUE(library);
     const wchar_t* expected[] = {L"_FTP", L"FTP", L"_HTTP", L"HTTP", L"_FTPFile", L"FTPFile",
                                  L"_FTPFiles", L"FTPFiles", L"Directory_Listing_Type", L"Ftp_Transfer_Type",
-                                 L"enum_FileType", L"_FTP2", L"_HTTP2", L"_FTP3", L"_FTP4", L"_FTPFile2"};
-    ASSERT_EQ(16u, library->GetTypeInfoCount());
-    for (UINT i = 0; i < 16; ++i) {
+                                 L"enum_FileType", L"_FTP2", L"_HTTP2", L"_FTP3", L"_FTP4", L"_FTPFile2",
+                                 L"Exchange_Options", L"_FTP5"};
+    ASSERT_EQ(18u, library->GetTypeInfoCount());
+    for (UINT i = 0; i < 18; ++i) {
         BSTR name = nullptr, help = nullptr;
         ASSERT_EQ(S_OK, library->GetDocumentation(i, &name, &help, nullptr, nullptr));
         EXPECT_EQ(std::wstring(expected[i]), name);
@@ -156,7 +157,7 @@ TEST(TypeLibrary, ClassesAreCreatableWithTheirNewestInterfaceAsDefault) {
     ComPtr<ITypeLib> library = LoadLibraryFromDll();
     ASSERT_TRUE(library);
     const std::pair<UINT, std::vector<const wchar_t*>> classes[] = {
-        {1, {L"_FTP4", L"_FTP3", L"_FTP2", L"_FTP"}}, {3, {L"_HTTP2", L"_HTTP"}},
+        {1, {L"_FTP5", L"_FTP4", L"_FTP3", L"_FTP2", L"_FTP"}}, {3, {L"_HTTP2", L"_HTTP"}},
         {5, {L"_FTPFile2", L"_FTPFile"}}, {7, {L"_FTPFiles"}}};
     for (const auto& [index, interfaces] : classes) {
         ComPtr<ITypeInfo> info;
@@ -190,10 +191,12 @@ TEST(TypeLibrary, EnumerationsHoldTheirValues) {
         {{L"ShowFiles", 1}, {L"ShowDirectories", 2}, {L"ShowFileSize", 4}, {L"ShowLastAccessTime", 8},
          {L"ShowLastWriteTime", 16}, {L"ShowCreationTime", 32}},
         {{L"TransferASCII", 1}, {L"TransferBinary", 2}},
-        {{L"FTPDirectory", 1}, {L"FTPFile", 2}}};
-    for (UINT e = 0; e < 3; ++e) {
+        {{L"FTPDirectory", 1}, {L"FTPFile", 2}},
+        {{L"Recurse", 1}, {L"Move", 2}, {L"OnlyChanged", 4}, {L"KeepTime", 8}, {L"Overwrite", 16},
+         {L"TemporaryName", 32}, {L"DeleteExtra", 64}}};
+    for (UINT e = 0; e < 4; ++e) {
         ComPtr<ITypeInfo> info;
-        ASSERT_EQ(S_OK, library->GetTypeInfo(8 + e, &info));
+        ASSERT_EQ(S_OK, library->GetTypeInfo(e < 3 ? 8 + e : 16, &info));
         TYPEATTR* attributes = nullptr;
         ASSERT_EQ(S_OK, info->GetTypeAttr(&attributes));
         EXPECT_EQ(TKIND_ENUM, attributes->typekind);
@@ -327,6 +330,13 @@ TEST(TypeLibrary, LaterInterfacesExtendTheEarlier) {
         {L"ResumeGetFile", M, 0x6003001E, L"str_remote_path:variant= str_local_path:variant=", L""},
         {L"ResumePutFile", M, 0x6003001F, L"str_local_path:variant= str_remote_path:variant=", L""},
     }, IID__FTP3, 7 + 29 + 4 + 4);
+    ExpectInterface(library.Get(), 17, L"_FTP5", {
+        {L"PutFiles", M, 0x60030020, L"str_local_mask:variant= str_remote_folder:variant= lng_options:variant=?", L"long"},
+        {L"GetFiles", M, 0x60030021, L"str_remote_mask:variant= str_local_folder:variant= lng_options:variant=?", L"long"},
+        {L"Synchronize", M, 0x60030022, L"str_local_folder:variant= str_remote_folder:variant= lng_direction:long= "
+                                        L"lng_options:variant=? str_mask:variant=?", L"long"},
+        {L"TransferredFiles", G, 0x68030018, L"", L"variant"},
+    }, IID__FTP4, 7 + 29 + 4 + 4 + 15);
 }
 
 }  // namespace

@@ -39,5 +39,13 @@ check(e === null && fso.FileExists(localFolder + "\\flat\\one.txt") && !fso.Fold
 e = raised(function () { ftp.GetDirectory(home + "/missing", localFolder + "\\none", false, true); });
 check(e !== null && e.number === -2147220989 && fso.FolderExists(localFolder + "\\none"),
       "a missing remote directory after the local folder was made: " + describe(e));
+var count = -1, names = [];
+e = raised(function () { count = ftp.GetFiles(home + "/*.TXT", localFolder + "\\batch", 1); });
+e = e || raised(function () { names = new VBArray(ftp.TransferredFiles).toArray(); });
+check(e === null && count === 2 && names.length === 2 && names.join("|").indexOf("inner/two.txt") >= 0 &&
+      readAll(localFolder + "\\batch\\inner\\two.txt") === "two", "GetFiles and TransferredFiles: " + describe(e) +
+      " " + count + " " + names.join("|"));
+e = raised(function () { ftp.PutFiles(localFolder + "\\up\\*.txt", home, 8 + 16 + 4 + 2 + 1 + 64); });
+check(e !== null && e.number === -2146828283 && fso.FileExists(localFolder + "\\up\\one.txt"), "DeleteExtra on PutFiles: " + describe(e));
 ftp.CloseConnection();
 endSuite();

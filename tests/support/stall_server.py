@@ -10,6 +10,10 @@
               RETR/STOR slow.bin     32 KiB sent, or all read, at 16 KiB/s
               MKD                    no reply
               PORT (active mode)     the server never connects back
+              in /cut                lists cut.bin of 64 KiB, sends half of it as if whole, keeps every STOR
+                                     at 10 bytes (SIZE) and refuses DELE
+              in /slow               lists nothing, reads STOR of .slow.bin.part at 16 KiB/s, refuses STOR
+                                     under any other name and a rename to slow.bin of anything else
     BASE+3  HTTP: /headers-never (no reply), /body-stall (half the body, then silence), /body-slow (8,000 bytes/s)
     BASE+4  control: a line "drop" closes every stalled connection, as a dead server would
     BASE+5  FTP over TLS (AUTH TLS) that misbehaves after login as its user tells: "silent" never answers
@@ -56,6 +60,7 @@ class Ftp(FtpSession):
         self.user = ''
         self.passive = None
         self.active = False
+        self.stored = self.renaming = None
         self.reply('220 stall server')
         for command, argument in self.commands():
             if command == 'USER':
@@ -87,6 +92,20 @@ class Ftp(FtpSession):
             elif command == 'PORT':
                 self.active = True
                 self.reply('200 PORT ok')
+            elif command in ('LIST', 'RETR', 'STOR') and self.directory in ('/cut', '/slow'):
+                self.reply('150 here it comes')
+                data, _ = self.passive.accept()
+                self.batch(data, command, argument)
+            elif command == 'SIZE' and self.directory == '/cut':
+                self.reply('213 10')
+            elif command == 'DELE':
+                self.reply('550 nothing is deleted here')
+            elif command == 'RNFR':
+                self.renaming = argument.rsplit('/', 1)[-1]
+                self.reply('350 go on')
+            elif command == 'RNTO':
+                whole = self.renaming == self.stored == '.slow.bin.part' and argument.rsplit('/', 1)[-1] == 'slow.bin'
+                self.reply('250 renamed' if whole else '553 not renamed')
             elif command in ('LIST', 'RETR', 'STOR'):
                 self.reply('150 here it comes')
                 if self.active:
@@ -109,6 +128,24 @@ class Ftp(FtpSession):
                 return
             else:
                 self.reply('502 not here')
+
+    def batch(self, data, command, argument):
+        """The data of the batch folders, each ended as if whole."""
+        if command == 'LIST' and self.directory == '/cut':
+            data.sendall(b'-rw-r--r-- 1 1 1 65536 Jan 05 10:00 cut.bin\r\n')
+        elif command == 'RETR':
+            data.sendall(b'c' * 32768)
+        elif command == 'STOR' and argument.rsplit('/', 1)[-1] == '.slow.bin.part':
+            self.move_slowly(data, False)
+            self.stored = '.slow.bin.part'
+        elif command == 'STOR':
+            while data.recv(65536):
+                pass
+            if self.directory == '/slow':
+                data.close()
+                return self.reply('553 not under its own name while it arrives')
+        data.close()
+        self.reply('226 done')
 
     @staticmethod
     def move_slowly(data, sending):
