@@ -1,8 +1,8 @@
 # Exchange benchmark: PutFiles/GetFiles of 2,000 files of 4 KiB beside
 # PutDirectory/GetDirectory of the same files, and Synchronize of an unchanged
 # tree of 2,000 files in 20 folders beside listing it, over plain FTP
-# (vsftpd), FTP over TLS (vsftpd with LIST, proftpd with MLSD) and SFTP
-# (OpenSSH). Sourced by bench/run.
+# (vsftpd), FTP over TLS (proftpd, which lists with MLSD) and SFTP (OpenSSH).
+# Sourced by bench/run.
 bench_exchange() {
     source "$REPO/scripts/lib/ftps.sh"
     source "$REPO/scripts/lib/sftp.sh"
@@ -11,9 +11,8 @@ bench_exchange() {
     trust_test_ca x86_64
     local files=${QUORLIN_BENCH_EXCHANGE_FILES:-2000} folders=20 repeats=${QUORLIN_BENCH_REPEATS:-3}
     local local=$SCRATCH/bench-exchange remote=$FTP_HOME/bench-exchange i
-    local sftp_port=${SFTP_SERVERS#*:} vsftpd_tls proftpd_tls
+    local sftp_port=${SFTP_SERVERS#*:} proftpd_tls
     sftp_port=${sftp_port%% *}
-    vsftpd_tls=$(tr ' ' '\n' <<<"$FTPS_SERVERS" | grep '^vsftpd-explicit:' | cut -d: -f2)
     proftpd_tls=$(tr ' ' '\n' <<<"$FTPS_SERVERS" | grep '^proftpd-explicit:' | cut -d: -f2)
     log "exchange: $files files of 4 KiB, flat and in $folders folders, $repeats repeats"
     rm -rf "$local"
@@ -24,9 +23,9 @@ bench_exchange() {
         random_files "$local/tree/d$i" $((files / folders)) 4096
     done
     echo "exchange benchmark, $files files of 4 KiB (wineserver pinned: $PINNED)"
-    local transport
-    for transport in "plain FTP, vsftpd:$PORT:0" "FTP over TLS, vsftpd (LIST):$vsftpd_tls:1" \
-        "FTP over TLS, proftpd (MLSD):$proftpd_tls:1" "SFTP, OpenSSH:$sftp_port:-1"; do
+    local transport name port security
+    for transport in "plain FTP, vsftpd:$PORT:0" "FTP over TLS, proftpd (MLSD):$proftpd_tls:1" \
+        "SFTP, OpenSSH:$sftp_port:-1"; do
         IFS=: read -r name port security <<<"$transport"
         rm -rf "$remote" "$local"/*-down*
         install -d -o "$FTP_USER" "$remote"
