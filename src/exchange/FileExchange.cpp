@@ -194,7 +194,8 @@ HRESULT FileExchange::SendFile(const ExchangeEntry& file, const ExchangeEntry* e
                                const std::wstring& sourcePath, const std::wstring& targetPath) {
     HRESULT hr = plan_.toRemote
                      ? remote_.Upload(sourcePath, targetPath, Has(kExchangeTemporaryName), existing != nullptr)
-                     : remote_.Download(sourcePath, targetPath, existing != nullptr);
+                     : remote_.Download(sourcePath, targetPath, existing != nullptr,
+                                        file.sizeKnown ? std::optional(file.size) : std::nullopt);
     if (FAILED(hr)) return hr;
     if (!plan_.toRemote) local_.Wrote(targetPath);
     // A copy that is to stand for a deleted file must be seen whole.

@@ -9,6 +9,7 @@
 #include "../text/Error.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,11 @@ public:
     virtual HRESULT Ask(const PlatformFailure& failure, std::function<bool(FtpSession&)> ask) = 0;
     // The records of the current remote directory.
     virtual HRESULT ListEntries(std::vector<ListedEntry>& entries) = 0;
-    // Whole files in binary type; a download replaces `local` only when whole.
+    // Whole files in binary type; a download replaces `local` only when
+    // whole, and when `wholeSize` is given only at that length.
     virtual HRESULT Upload(const std::wstring& local, const std::wstring& remote) = 0;
-    virtual HRESULT Download(const std::wstring& remote, const std::wstring& local, bool overwrite) = 0;
+    virtual HRESULT Download(const std::wstring& remote, const std::wstring& local, bool overwrite,
+                             std::optional<unsigned long long> wholeSize) = 0;
 };
 
 }  // namespace quorlin

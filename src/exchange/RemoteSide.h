@@ -22,8 +22,9 @@ public:
     // Uploads into `path` whole: under a temporary name when asked to or
     // when `replacing`, renamed to its own name once complete.
     HRESULT Upload(const std::wstring& local, const std::wstring& path, bool temporaryName, bool replacing);
-    HRESULT Download(const std::wstring& path, const std::wstring& local, bool overwrite) {
-        return access_.Download(path, local, overwrite);
+    HRESULT Download(const std::wstring& path, const std::wstring& local, bool overwrite,
+                     std::optional<unsigned long long> wholeSize) {
+        return access_.Download(path, local, overwrite, wholeSize);
     }
 
     bool IgnoresCase() const override { return false; }

@@ -219,7 +219,8 @@ HRESULT UploadFile(TimeLimit& limit, const CodePageText& names, const std::share
 }
 
 HRESULT DownloadFile(TimeLimit& limit, const CodePageText& names, const std::shared_ptr<FtpSession>& session, const VARIANT* remotePath,
-                     const VARIANT* localPath, VARIANT_BOOL overwrite, DWORD transferType) {
+                     const VARIANT* localPath, VARIANT_BOOL overwrite, DWORD transferType,
+                     std::optional<unsigned long long> wholeSize) {
     std::wstring remoteText, local;
     std::string remote;
     HRESULT hr = VariantToText(remotePath, source::kFtp, remoteText);
@@ -254,6 +255,15 @@ HRESULT DownloadFile(TimeLimit& limit, const CodePageText& names, const std::sha
     hr = TransferInPieces(limit, ftp_failure::kGetFile, transfer, [transfer, download](const TimedJob& job) {
         return transfer->Download(job, WriteTo(download->Handle()));
     });
+    LARGE_INTEGER arrived{};
+    if (SUCCEEDED(hr) && wholeSize && GetFileSizeEx(download->Handle(), &arrived) &&
+        static_cast<unsigned long long>(arrived.QuadPart) != *wholeSize) {
+        // A server that calls a short transfer whole.
+        KeepFailureDetail(L"The copy holds " + std::to_wstring(arrived.QuadPart) + L" bytes, the source " +
+                          std::to_wstring(*wholeSize) + L"; nothing was replaced.");
+        return RaisePlatformError(ftp_error::kGetFile, source::kFtp, message::kGetFile, ERROR_INVALID_DATA,
+                                  operation::kGetFile);
+    }
     if (SUCCEEDED(hr)) {
         hr = CallPlatform(source::kFtp, ftp_failure::kGetFile,
                           [&] { return download->MoveOver(local, failIfExists == 0); });

@@ -10,6 +10,7 @@
 #include <oaidl.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace quorlin {
@@ -27,8 +28,10 @@ HRESULT UploadFile(TimeLimit& limit, const CodePageText& names, const std::share
 // so a failed transfer leaves an existing file as it was; a transfer that
 // runs on after its time-out removes its temporary file when it ends, and the
 // file goes with the process should that end first.
+// With `wholeSize`, a download of any other length replaces nothing and fails.
 HRESULT DownloadFile(TimeLimit& limit, const CodePageText& names, const std::shared_ptr<FtpSession>& session, const VARIANT* remotePath,
-                     const VARIANT* localPath, VARIANT_BOOL overwrite, DWORD transferType);
+                     const VARIANT* localPath, VARIANT_BOOL overwrite, DWORD transferType,
+                     std::optional<unsigned long long> wholeSize = std::nullopt);
 
 // Remote paths below are bytes checked already; transfers are in binary type.
 

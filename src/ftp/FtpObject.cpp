@@ -639,13 +639,15 @@ HRESULT FtpObject::Upload(const std::wstring& local, const std::wstring& remote)
                                 static_cast<DWORD>(kTransferBinary)));
 }
 
-HRESULT FtpObject::Download(const std::wstring& remote, const std::wstring& local, bool overwrite) {
+HRESULT FtpObject::Download(const std::wstring& remote, const std::wstring& local, bool overwrite,
+                            std::optional<unsigned long long> wholeSize) {
     Variant remotePath, localPath;
     HRESULT hr = TextToVariant(remote, remotePath.Put());
     if (SUCCEEDED(hr)) hr = TextToVariant(local, localPath.Put());
     if (FAILED(hr)) return hr;
     return AfterCall(DownloadFile(timeLimit_, Names(), session_, remotePath.Get(), localPath.Get(),
-                                  overwrite ? VARIANT_TRUE : VARIANT_FALSE, static_cast<DWORD>(kTransferBinary)));
+                                  overwrite ? VARIANT_TRUE : VARIANT_FALSE, static_cast<DWORD>(kTransferBinary),
+                                  wholeSize));
 }
 
 HRESULT FtpObject::Exchange(const ExchangeArguments& arguments, LONG* result) {

@@ -117,7 +117,8 @@ private:
     // What the batch members do on the server, as the single-file members do it.
     HRESULT ListEntries(std::vector<ListedEntry>& entries) override;
     HRESULT Upload(const std::wstring& local, const std::wstring& remote) override;
-    HRESULT Download(const std::wstring& remote, const std::wstring& local, bool overwrite) override;
+    HRESULT Download(const std::wstring& remote, const std::wstring& local, bool overwrite,
+                     std::optional<unsigned long long> wholeSize) override;
     HRESULT Exchange(const ExchangeArguments& arguments, LONG* result);
     // The optional code page of a text member: none when the argument is
     // missing or empty.

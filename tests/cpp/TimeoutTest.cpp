@@ -467,20 +467,27 @@ TEST_F(Timeouts, BatchesDeleteNothingThatArrivedShortAndShowNoHalfFile) {
     LONG sent = -1;
     TextArgument cut(L"/cut/*.bin"), local(folder);
     EXPECT_EQ(static_cast<HRESULT>(0x80040217), ftp->GetFiles(*&cut, *&local, move, &sent));
-    EXPECT_NE(std::wstring::npos, TakeError().description.find(
-        L"cut.bin (0 files sent before it): The copy holds 32768 bytes, the source 65536; the source was left"));
+    std::wstring text = TakeError().description;
+    EXPECT_NE(std::wstring::npos, text.find(L"cut.bin (0 files sent before it): Error getting file from the remote "
+                                            L"server.GetFile error code: 13 "))
+        << std::string(text.begin(), text.end());
+    EXPECT_NE(std::wstring::npos, text.find(L"The copy holds 32768 bytes, the source 65536; nothing was replaced."));
     EXPECT_EQ(0, sent);
+    EXPECT_FALSE(FileExists(folder + L"\\cut.bin")) << "no short copy is left";
 
     ASSERT_TRUE(WriteBytes(folder + L"\\up.bin", std::string(64 << 10, 'u')));
     TextArgument up(folder + L"\\up.bin"), cutFolder(L"/cut");
     EXPECT_EQ(static_cast<HRESULT>(0x80040216), ftp->PutFiles(*&up, *&cutFolder, move, &sent));
-    EXPECT_NE(std::wstring::npos, TakeError().description.find(L"The copy holds 10 bytes, the source 65536"));
+    text = TakeError().description;
+    EXPECT_NE(std::wstring::npos, text.find(L"The copy holds 10 bytes, the source 65536"))
+        << std::string(text.begin(), text.end());
     EXPECT_TRUE(FileExists(folder + L"\\up.bin")) << "the local file stays";
 
     ASSERT_TRUE(WriteBytes(folder + L"\\slow.bin", std::string(32 << 10, 's')));
     TextArgument slow(folder + L"\\slow.bin"), slowFolder(L"/slow");
     EXPECT_EQ(S_OK, ftp->PutFiles(*&slow, *&slowFolder, temporaryName, &sent));
-    EXPECT_EQ(1, sent) << std::string(TakeError().description.begin(), TakeError().description.end());
+    text = TakeError().description;
+    EXPECT_EQ(1, sent) << std::string(text.begin(), text.end());
 }
 
 }  // namespace
