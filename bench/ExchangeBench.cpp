@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
         Text name(remote + folder);
         ftp->CreateDirectory(&name);
     }
-    const VARIANT overwrite = Number(16), recurse = Number(1), none = Number(0);
+    const VARIANT overwrite = Number(16), recurse = Number(1);
     VARIANT_BOOL yes = VARIANT_TRUE, no = VARIANT_FALSE;
     Text flat(Widen((local + "\\flat").c_str())), flatMask(Widen((local + "\\flat\\*").c_str()));
     Text dirUp(remote + L"/dir-up"), filesUp(remote + L"/files-up"), filesMask(remote + L"/files-up/*");
@@ -93,9 +93,10 @@ int main(int argc, char** argv) {
     }
 
     // The unchanged tree: Synchronize sends nothing; listing it is Files of each folder.
-    Text tree(Widen((local + "\\tree").c_str())), remoteTree(remote + L"/tree");
+    Text tree(Widen((local + "\\tree").c_str())), remoteTree(remote + L"/tree"), everyFile(L"*");
     LONG sent = 0;
-    if (!Report(batch->Synchronize(*&tree, *&remoteTree, 1, recurse, none, &sent), "Synchronize")) return 1;
+    if (!Report(batch->Synchronize(*&tree, *&remoteTree, 1, recurse, *&everyFile, &sent), "Synchronize")) return 1;
+    if (sent == 0) return std::printf("Synchronize sent no tree\n"), 1;
     const std::vector<std::wstring> folders = Folders(local + "\\tree");
     std::vector<double> synchronize, listing;
     size_t treeFiles = 0;
@@ -103,7 +104,7 @@ int main(int argc, char** argv) {
         for (int turn = 0; turn < 2; ++turn) {
             auto started = Clock::now();
             if ((repeat + turn) % 2 == 0) {
-                if (!Report(batch->Synchronize(*&tree, *&remoteTree, 1, recurse, none, &sent), "Synchronize")) return 1;
+                if (!Report(batch->Synchronize(*&tree, *&remoteTree, 1, recurse, *&everyFile, &sent), "Synchronize")) return 1;
                 if (sent != 0) return std::printf("an unchanged tree sent %ld files\n", sent), 1;
                 synchronize.push_back(Since(started));
             } else {
