@@ -2,30 +2,17 @@
 
 #include "../ftp/FtpFailures.h"
 #include "../platform/Constants.h"
-#include "../platform/Owners.h"
 #include "../text/Text.h"
 #include "FileExchange.h"
 
 namespace quorlin {
 namespace {
 
-const VARIANT* Dereferenced(const VARIANT* value) {
-    while (value && V_VT(value) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(value)) value = V_VARIANTREF(value);
-    return value;
-}
-
-bool Missing(const VARIANT* value) {
-    value = Dereferenced(value);
-    return !value || V_VT(value) == VT_EMPTY || (V_VT(value) == VT_ERROR && V_ERROR(value) == DISP_E_PARAMNOTFOUND);
-}
-
 HRESULT ReadOptions(const VARIANT* value, bool synchronize, LONG& options) {
-    options = 0;
-    if (Missing(value)) return S_OK;
-    Variant number;
-    if (FAILED(VariantChangeType(number.Get(), const_cast<VARIANT*>(Dereferenced(value)), 0, VT_I4)))
-        return RaiseError(runtime_error::kTypeMismatch, source::kFtp, message::kTypeMismatch);
-    options = V_I4(number.Get());
+    std::optional<LONG> number;
+    const HRESULT hr = OptionalNumber(value, source::kFtp, number);
+    if (FAILED(hr)) return hr;
+    options = number.value_or(0);
     if ((options & ~kExchangeAllOptions) != 0 || (!synchronize && (options & kExchangeDeleteExtra)))
         return RaiseError(runtime_error::kInvalidProcedureCall, source::kFtp, message::kInvalidProcedureCall);
     return S_OK;
@@ -71,7 +58,7 @@ HRESULT RunExchange(RemoteAccess& access, const ExchangeArguments& arguments, st
     HRESULT hr = VariantToText(arguments.local, source::kFtp, localText);
     if (SUCCEEDED(hr)) hr = VariantToText(arguments.remote, source::kFtp, remoteText);
     if (SUCCEEDED(hr)) hr = ReadOptions(arguments.options, synchronize, plan.options);
-    if (SUCCEEDED(hr) && synchronize && !Missing(arguments.mask)) hr = VariantToText(arguments.mask, source::kFtp, maskText);
+    if (SUCCEEDED(hr) && synchronize && !ArgumentMissing(arguments.mask)) hr = VariantToText(arguments.mask, source::kFtp, maskText);
     if (FAILED(hr)) return hr;
 
     std::wstring localFolder = localText, remoteFolder = remoteText;

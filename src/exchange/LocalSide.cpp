@@ -12,8 +12,6 @@ HRESULT RaiseFileError(DWORD code, const wchar_t* operationName) {
     return RaiseError(E_FAIL, source::kFtp, BuildErrorText(code, operationName));
 }
 
-bool IsDotEntry(const wchar_t* name) { return std::wstring_view(name) == L"." || std::wstring_view(name) == L".."; }
-
 }  // namespace
 
 std::wstring LocalSide::Join(const std::wstring& folder, const std::wstring& name) const {

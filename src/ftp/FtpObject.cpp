@@ -557,15 +557,12 @@ HRESULT FtpObject::FileExists(VARIANT str_remote_path, VARIANT_BOOL* result) {
 
 HRESULT FtpObject::TextCodePage(const VARIANT& value, std::optional<UINT>& codePage) const {
     codePage.reset();
-    const VARIANT* given = &value;
-    while (V_VT(given) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(given)) given = V_VARIANTREF(given);
-    if (V_VT(given) == VT_EMPTY || (V_VT(given) == VT_ERROR && V_ERROR(given) == DISP_E_PARAMNOTFOUND)) return S_OK;
-    Variant number;
-    if (FAILED(VariantChangeType(number.Get(), const_cast<VARIANT*>(given), 0, VT_I4)))
-        return RaiseError(runtime_error::kTypeMismatch, source::kFtp, message::kTypeMismatch);
-    if (!CodePageText::Allowed(V_I4(number.Get())))
+    std::optional<LONG> number;
+    const HRESULT hr = OptionalNumber(&value, source::kFtp, number);
+    if (FAILED(hr) || !number) return hr;
+    if (!CodePageText::Allowed(*number))
         return RaiseError(runtime_error::kInvalidProcedureCall, source::kFtp, message::kInvalidProcedureCall);
-    codePage = static_cast<UINT>(V_I4(number.Get()));
+    codePage = static_cast<UINT>(*number);
     return S_OK;
 }
 

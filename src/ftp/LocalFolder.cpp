@@ -34,11 +34,11 @@ HRESULT RaiseFolderError(DWORD code) {
     }
 }
 
+}  // namespace
+
 bool IsDotEntry(const wchar_t* name) {
     return (name[0] == L'.' && name[1] == L'\0') || (name[0] == L'.' && name[1] == L'.' && name[2] == L'\0');
 }
-
-}  // namespace
 
 bool FolderExists(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());

@@ -11,6 +11,9 @@
 
 namespace quorlin {
 
+// "." and "..", which a folder's listing names beside its entries.
+bool IsDotEntry(const wchar_t* name);
+
 // Whether `path` names an existing folder (a file is not one).
 bool FolderExists(const std::wstring& path);
 

@@ -36,6 +36,28 @@ HRESULT TextToVariant(const std::wstring& text, VARIANT* result) {
     return S_OK;
 }
 
+namespace {
+const VARIANT* Referenced(const VARIANT* value) {
+    while (value && V_VT(value) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(value)) value = V_VARIANTREF(value);
+    return value;
+}
+}  // namespace
+
+bool ArgumentMissing(const VARIANT* value) {
+    value = Referenced(value);
+    return !value || V_VT(value) == VT_EMPTY || (V_VT(value) == VT_ERROR && V_ERROR(value) == DISP_E_PARAMNOTFOUND);
+}
+
+HRESULT OptionalNumber(const VARIANT* value, const wchar_t* source, std::optional<LONG>& number) {
+    number.reset();
+    if (ArgumentMissing(value)) return S_OK;
+    Variant converted;
+    if (FAILED(VariantChangeType(converted.Get(), const_cast<VARIANT*>(Referenced(value)), 0, VT_I4)))
+        return RaiseError(runtime_error::kTypeMismatch, source, message::kTypeMismatch);
+    number = V_I4(converted.Get());
+    return S_OK;
+}
+
 HRESULT TextsToArray(const std::vector<std::wstring>& texts, VARIANT* result) {
     if (!result) return E_POINTER;
     VariantInit(result);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <oaidl.h>
+#include <optional>
 #include <string>
 #include <vector>
 #include <string_view>
@@ -17,6 +18,12 @@ HRESULT VariantToText(const VARIANT* value, const wchar_t* source, std::wstring&
 
 // A copy of `text` in a new variant.
 HRESULT TextToVariant(const std::wstring& text, VARIANT* result);
+// Whether an optional argument was left out (missing, or Empty), looking
+// through a variant passed by reference.
+bool ArgumentMissing(const VARIANT* value);
+// An optional number: none when left out; a value with no number in it
+// raises "Type mismatch" with `source`.
+HRESULT OptionalNumber(const VARIANT* value, const wchar_t* source, std::optional<LONG>& number);
 // An array of texts from 0, as scripts walk it (For Each, UBound, VBArray).
 HRESULT TextsToArray(const std::vector<std::wstring>& texts, VARIANT* result);
 
