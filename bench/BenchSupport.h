@@ -75,6 +75,15 @@ inline ComPtr<_FTP> ConnectedFtp(int port, const char* user, const char* passwor
         SysFreeString(pins);
         if (!pinned) return nullptr;
     }
+    // The session-log bench: every run logs to the file named, if any.
+    wchar_t logPath[1024] = {};
+    if (GetEnvironmentVariableW(L"QUORLIN_BENCH_LOG", logPath, 1024) > 0) {
+        ComPtr<_FTP6> logged;
+        BSTR path = SysAllocString(logPath);
+        const bool set = Report(ftp.As(&logged), "_FTP6") && Report(logged->put_LogFile(path), "LogFile");
+        SysFreeString(path);
+        if (!set) return nullptr;
+    }
     if (!Report(ftp->OpenConnection(), "OpenConnection")) return nullptr;
     return ftp;
 }

@@ -29,11 +29,12 @@ HRESULT Guarded(const wchar_t* source, const PlatformFailure* outOfMemory, Body&
 }
 
 // A member of an interface: `Impl::OutOfMemoryRow(member)` names what it
-// raises when memory runs out, `object->ErrorSource()` its source.
+// raises when memory runs out, `object->ErrorSource()` its source, and
+// `object->RunMember` runs it (a class may note each call's start and end).
 template <class Impl, class Body>
 HRESULT GuardedCall(const Impl* object, std::wstring_view member, Body&& body) noexcept {
     try {
-        return body();
+        return object->RunMember(member, body);
     } catch (...) {
         return StatusOfCurrentException(object->ErrorSource(), Impl::OutOfMemoryRow(member));
     }

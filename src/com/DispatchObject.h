@@ -92,6 +92,10 @@ public:
     // raises when memory runs out (none by default: E_OUTOFMEMORY).
     const wchar_t* ErrorSource() const noexcept { return errorSource_; }
     static const PlatformFailure* OutOfMemoryRow(std::wstring_view) noexcept { return nullptr; }
+    template <class Body>
+    HRESULT RunMember(std::wstring_view, Body& body) const {
+        return body();
+    }
 
 private:
     static bool IsOwnInterface(REFIID iid) { return iid == __uuidof(Interface) || ((iid == __uuidof(Older)) || ...); }

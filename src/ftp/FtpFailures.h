@@ -39,5 +39,6 @@ inline constexpr PlatformFailure kPutFiles = {ftp_error::kPutFiles, message::kPu
 inline constexpr PlatformFailure kGetFiles = {ftp_error::kGetFiles, message::kGetFiles, operation::kGetFiles};
 inline constexpr PlatformFailure kSynchronize = {ftp_error::kSynchronize, message::kSynchronize,
                                                  operation::kSynchronize};
+inline constexpr PlatformFailure kLogFile = {ftp_error::kLogFile, message::kLogFile, operation::kLogFile};
 
 }  // namespace quorlin::ftp_failure

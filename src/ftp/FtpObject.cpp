@@ -78,12 +78,58 @@ FtpObject::FtpObject() : DispatchObject(source::kFtp) {
     transferType_ = kTransferAscii;
     connectionOpen_ = false;
     session_ = NoSession();
+    log_ = std::make_shared<SessionLog>();
 }
 
 FtpObject::~FtpObject() {
     // Closing on release reports to nobody, and keeps an error object the
     // caller still has pending.
     RunQuietly([&] { return CloseConnection(); });
+}
+
+namespace {
+
+// "put_Directory" reads "Directory (set)" in the log, "get_Directory" "Directory (get)".
+std::wstring LoggedMemberName(std::wstring_view member) {
+    if (member.substr(0, 4) == L"put_") return std::wstring(member.substr(4)) + L" (set)";
+    if (member.substr(0, 4) == L"get_") return std::wstring(member.substr(4)) + L" (get)";
+    return std::wstring(member);
+}
+
+}  // namespace
+
+LARGE_INTEGER FtpObject::MemberBegins(std::wstring_view member) const {
+    log_->Write(LogMark::kMember, LoggedMemberName(member) + L" begins");
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    return start;
+}
+
+void FtpObject::MemberEnded(std::wstring_view member, LARGE_INTEGER start, HRESULT hr) const {
+    LARGE_INTEGER end, frequency;
+    QueryPerformanceCounter(&end);
+    QueryPerformanceFrequency(&frequency);
+    wchar_t taken[64];
+    swprintf(taken, 64, L" in %.3f s", static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart);
+    std::wstring line = LoggedMemberName(member) + (SUCCEEDED(hr) ? L" ended" : L" failed") + taken;
+    if (FAILED(hr)) {
+        wchar_t code[32];
+        swprintf(code, 32, L": 0x%08lX ", static_cast<unsigned long>(hr));
+        line += code + RaisedDescription();
+    }
+    log_->Write(LogMark::kMember, line);
+}
+
+HRESULT FtpObject::get_LogFile(BSTR* result) { return TextOut(log_->Path(), result); }
+
+HRESULT FtpObject::put_LogFile(BSTR str_path) {
+    const std::wstring path = TextIn(str_path);
+    HRESULT hr = CheckPlatformText(path, source::kFtp, ftp_failure::kLogFile);
+    if (FAILED(hr)) return hr;
+    if (!log_->Open(path))
+        return RaisePlatformError(ftp_failure::kLogFile.code, source::kFtp, ftp_failure::kLogFile.message,
+                                  GetLastError(), ftp_failure::kLogFile.operation);
+    return S_OK;
 }
 
 HRESULT FtpObject::StoreText(const VARIANT* value, std::wstring& field) {
@@ -204,6 +250,10 @@ HRESULT FtpObject::OpenConnection() {
     auto made = std::make_shared<InternetHandle>();
     const HINTERNET internet = internet_.Get();
     const DWORD flags = connectionFlags_;
+    if (log_->Enabled())
+        log_->Format(LogMark::kNote, "connecting to %s port %u over FTP through the platform's client (%s%s), as %s",
+                     server.c_str(), port, flags == kPassiveFlag ? "passive" : "active",
+                     proxy_ ? ", through the proxy set" : "", user.c_str());
     HRESULT hr = timeLimit_.CallPlatform(source::kFtp, ftp_failure::kOpenConnection, [=] {
         made->Reset(InternetConnectA(internet, server.c_str(), port, user.c_str(), password.c_str(), kServiceFtp,
                                      flags, 0));
@@ -211,7 +261,11 @@ HRESULT FtpObject::OpenConnection() {
     });
     if (FAILED(hr)) return AfterCall(hr);
     connection_.Reset(made->Release());
-    session_ = std::make_shared<WinInetSession>(connection_.Get());
+    if (log_->Enabled()) {
+        log_->Write(LogMark::kNote, "connected and logged in; the server's last reply:");
+        log_->WriteLines(LogMark::kReceived, LastServerReplyText());
+    }
+    session_ = std::make_shared<WinInetSession>(connection_.Get(), log_);
     connectionOpen_ = true;
     sessionProtocol_ = kProtocolFtp;
     return AnnounceUtf8();
@@ -228,6 +282,7 @@ HRESULT FtpObject::OpenOwnSession() {
     settings.passive = connectionFlags_ == kPassiveFlag;
     settings.pinned = pinned_;
     settings.waitSeconds = timeLimit_.Seconds();
+    settings.log = log_;
     auto session = std::make_shared<OwnFtpSession>(std::move(settings));
     HRESULT hr = timeLimit_.CallPlatform(source::kFtp, ftp_failure::kOpenConnection, [session] { return session->Open(); });
     if (FAILED(hr)) return AfterCall(hr);
@@ -253,6 +308,7 @@ HRESULT FtpObject::OpenSftpSession() {
     settings.privateKeyFile = privateKeyFile_;
     settings.passphrase = ToCodePage(CP_UTF8, privateKeyPassphrase_);
     settings.waitSeconds = timeLimit_.Seconds();
+    settings.log = log_;
     auto session = std::make_shared<SftpSession>(std::move(settings));
     HRESULT hr = timeLimit_.CallPlatform(source::kFtp, ftp_failure::kOpenConnection, [session] { return session->Open(); });
     if (FAILED(hr)) {

@@ -13,6 +13,7 @@
 #include "../ssh/HostKeyFingerprint.h"
 #include "../exchange/ExchangeCall.h"
 #include "RemoteCommand.h"
+#include "../log/SessionLog.h"
 
 #include <functional>
 #include <optional>
@@ -21,7 +22,7 @@
 
 namespace quorlin {
 
-class FtpObject : public DispatchObject<_FTP5, _FTP4, _FTP3, _FTP2, _FTP>, private RemoteAccess {
+class FtpObject : public DispatchObject<_FTP6, _FTP5, _FTP4, _FTP3, _FTP2, _FTP>, private RemoteAccess {
 public:
     FtpObject();
     ~FtpObject() override;
@@ -91,8 +92,23 @@ public:
     HRESULT STDMETHODCALLTYPE Synchronize(VARIANT str_local_folder, VARIANT str_remote_folder, LONG lng_direction,
                                           VARIANT lng_options, VARIANT str_mask, LONG* result) override;
     HRESULT STDMETHODCALLTYPE get_TransferredFiles(VARIANT* result) override;
+    HRESULT STDMETHODCALLTYPE get_LogFile(BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE put_LogFile(BSTR str_path) override;
+
+    // With a log, the members that reach the server note their start, and
+    // their end with the time taken and the error raised.
+    template <class Body>
+    HRESULT RunMember(std::wstring_view member, Body& body) const {
+        if (!log_->Enabled() || !OutOfMemoryRow(member)) return body();
+        const LARGE_INTEGER start = MemberBegins(member);
+        const HRESULT hr = body();
+        MemberEnded(member, start, hr);
+        return hr;
+    }
 
 private:
+    LARGE_INTEGER MemberBegins(std::wstring_view member) const;
+    void MemberEnded(std::wstring_view member, LARGE_INTEGER start, HRESULT hr) const;
     HRESULT StoreText(const VARIANT* value, std::wstring& field);
     // After a member failed: a call that ran out of time leaves the
     // connection closed, its handles let go of on a thread of their own.
@@ -153,6 +169,8 @@ private:
     std::vector<std::wstring> transferredFiles_;  // what the last batch sent
     TimeLimit timeLimit_;
     CodePageText names_;  // the code page of remote names
+    // Shared with the sessions, which may write to it from a worker thread.
+    std::shared_ptr<SessionLog> log_;
 };
 
 }  // namespace quorlin

@@ -25,6 +25,7 @@ bool ControlChannel::Send(const std::string& line, DWORD milliseconds) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
+    if (Logging(log_)) log_->Write(LogMark::kSent, line.compare(0, 5, "PASS ") == 0 ? std::string("PASS ****") : line);
     const std::string sent = line + "\r\n";
     return stream_->Send(sent.data(), sent.size(), milliseconds);
 }
@@ -63,11 +64,21 @@ bool ControlChannel::ReadLine(std::string& line, ULONGLONG deadline) {
     }
 }
 
+bool ControlChannel::ReadReplyLine(std::string& line, ULONGLONG deadline) {
+    line.clear();
+    const bool read = ReadLine(line, deadline);
+    if (Logging(log_)) {
+        if (read) log_->Write(LogMark::kReceived, line);
+        else if (!line.empty()) log_->Write(LogMark::kReceived, line + " (no whole line)");
+    }
+    return read;
+}
+
 bool ControlChannel::Receive(FtpReply& reply, DWORD milliseconds) {
     const ULONGLONG deadline = GetTickCount64() + milliseconds;
     std::string line;
     reply = FtpReply();
-    if (!ReadLine(line, deadline)) {
+    if (!ReadReplyLine(line, deadline)) {
         reply.text = line;
         return false;
     }
@@ -89,7 +100,7 @@ bool ControlChannel::Receive(FtpReply& reply, DWORD milliseconds) {
                 return false;
             }
             reply.lines.push_back(line);
-            if (!ReadLine(line, deadline)) {
+            if (!ReadReplyLine(line, deadline)) {
                 reply.text = line;
                 return false;
             }

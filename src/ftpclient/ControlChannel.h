@@ -3,6 +3,7 @@
 #pragma once
 
 #include "../transport/Stream.h"
+#include "../log/SessionLog.h"
 
 #include <memory>
 #include <string>
@@ -36,6 +37,8 @@ public:
     // TLS they would be taken as protected replies, so the switch must fail.
     bool HasUnread() const { return start_ < buffer_.size(); }
     bool Attached() const { return stream_ != nullptr; }
+    // Every line sent and received goes to `log` too (a password masked).
+    void Log(std::shared_ptr<SessionLog> log) { log_ = std::move(log); }
 
     // Sends `line` with its line end. A line that holds a line end of its
     // own would smuggle in a second command, and one with a NUL would reach
@@ -49,8 +52,10 @@ public:
 
 private:
     bool ReadLine(std::string& line, ULONGLONG deadline);
+    bool ReadReplyLine(std::string& line, ULONGLONG deadline);
 
     std::unique_ptr<Stream> stream_;
+    std::shared_ptr<SessionLog> log_;
     std::string buffer_;
     size_t start_ = 0;
 };

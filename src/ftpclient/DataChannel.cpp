@@ -70,7 +70,11 @@ bool DataChannel::PreparePassive(const Exchange& exchange, DWORD milliseconds) {
     if (port == 0 || port > 65535) return Unusable();
     sockaddr_storage address = settings_.controlPeer;
     SetPort(address, static_cast<unsigned short>(port));
-    return socket_.Connect(address, milliseconds);
+    if (!socket_.Connect(address, milliseconds)) return false;
+    opened_ = GetTickCount64();
+    if (Logging(settings_.log))
+        settings_.log->Write(LogMark::kNote, "data connection to " + AddressText(address) + " (passive)");
+    return true;
 }
 
 bool DataChannel::PrepareActive(const Exchange& exchange) {
@@ -100,6 +104,10 @@ bool DataChannel::Establish(DWORD milliseconds) {
         const bool accepted = listener_.Accept(socket_, milliseconds);
         listener_.Close();
         if (!accepted) return false;
+        opened_ = GetTickCount64();
+        sockaddr_storage peer{};
+        if (Logging(settings_.log) && socket_.PeerAddress(peer))
+            settings_.log->Write(LogMark::kNote, "data connection from " + AddressText(peer) + " (active)");
     }
     if (!settings_.protect) return true;
     tls_ = std::make_unique<TlsStream>(std::move(socket_), settings_.credentials, settings_.targetName);
@@ -121,7 +129,15 @@ bool DataChannel::Establish(DWORD milliseconds) {
     return true;
 }
 
+void DataChannel::LogEnd(const char* how) {
+    if (!Logging(settings_.log) || opened_ == 0) return;
+    settings_.log->Format(LogMark::kNote, "data connection %s: %llu bytes in %.3f s", how, bytes_,
+                          (GetTickCount64() - opened_) / 1000.0);
+    opened_ = 0;
+}
+
 void DataChannel::Abort() {
+    LogEnd("dropped");
     if (tls_) tls_->Connection().Close();
     tls_.reset();
     socket_.Close();
@@ -129,6 +145,7 @@ void DataChannel::Abort() {
 }
 
 void DataChannel::Finish(DWORD milliseconds) {
+    LogEnd("closed");
     if (tls_) {
         tls_->Close(milliseconds);
         tls_.reset();

@@ -21,6 +21,7 @@ struct DataSettings {
     std::string serverCertificate;                 // fingerprint the data connection's must match
     sockaddr_storage controlLocal{};               // the control connection's own address
     sockaddr_storage controlPeer{};                // and the server's
+    std::shared_ptr<SessionLog> log;               // the session's, or null
 };
 
 class DataChannel {
@@ -41,15 +42,20 @@ public:
     void Finish(DWORD milliseconds);
     // Drops the connection at once, without close_notify: its data failed.
     void Abort();
+    // Counts bytes that went through, for the log's line when the data ends.
+    void Count(size_t bytes) { bytes_ += bytes; }
 
 private:
     bool PreparePassive(const Exchange& exchange, DWORD milliseconds);
     bool PrepareActive(const Exchange& exchange);
+    void LogEnd(const char* how);
 
     DataSettings settings_;
     Socket listener_;
     Socket socket_;
     std::unique_ptr<TlsStream> tls_;
+    unsigned long long bytes_ = 0;
+    ULONGLONG opened_ = 0;  // when the connection was made, for the log
 };
 
 }  // namespace quorlin

@@ -35,6 +35,7 @@ constexpr HRESULT kResumePutFile = kErrorBase + 533;         // 0x80040215
 constexpr HRESULT kPutFiles = kErrorBase + 534;              // 0x80040216
 constexpr HRESULT kGetFiles = kErrorBase + 535;              // 0x80040217
 constexpr HRESULT kSynchronize = kErrorBase + 536;           // 0x80040218
+constexpr HRESULT kLogFile = kErrorBase + 537;               // 0x80040219
 }  // namespace ftp_error
 
 namespace http_error {
@@ -98,6 +99,7 @@ constexpr const wchar_t* kResumePutFile = L"Error resuming file to the remote se
 constexpr const wchar_t* kPutFiles = L"Error putting files to the remote server.";
 constexpr const wchar_t* kGetFiles = L"Error getting files from the remote server.";
 constexpr const wchar_t* kSynchronize = L"Error synchronizing folders.";
+constexpr const wchar_t* kLogFile = L"Error opening the log file.";
 constexpr const wchar_t* kHttpOpenInternet = L"Error opening connection to the internet.";
 constexpr const wchar_t* kHttpOpenServer = L"Error opening connection to remote server.";
 constexpr const wchar_t* kHttpOpenRequest = L"Error opening request to remote server.";
@@ -150,6 +152,7 @@ constexpr const wchar_t* kResumePutFile = L"ResumePutFile";
 constexpr const wchar_t* kPutFiles = L"PutFiles";
 constexpr const wchar_t* kGetFiles = L"GetFiles";
 constexpr const wchar_t* kSynchronize = L"Synchronize";
+constexpr const wchar_t* kLogFile = L"LogFile";
 }  // namespace operation
 
 // FTP object settings.

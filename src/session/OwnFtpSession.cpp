@@ -5,6 +5,7 @@
 #include "../ftpclient/MachineListingParser.h"
 #include "../platform/Constants.h"
 #include "../tls/CertificateCheck.h"
+#include "../tls/TlsFacts.h"
 #include "FtpFileFacts.h"
 #include "RecordedListing.h"
 
@@ -33,6 +34,7 @@ public:
         size_t received = 0;
         const bool succeeded = data_->Data().Receive(data, size, received, session_->Wait());
         read = static_cast<DWORD>(received);
+        data_->Count(received);
         return Outcome(succeeded);
     }
     bool Write(const char* data, DWORD size) override {
@@ -65,6 +67,7 @@ private:
         if (pending_.empty()) return true;
         if (!Outcome(data_->Data().Send(pending_.data(), pending_.size(), session_->Wait()))) return false;
         sent_ += pending_.size();
+        data_->Count(pending_.size());
         pending_.clear();
         return true;
     }
@@ -100,6 +103,13 @@ bool OwnFtpSession::Open() {
         SetLastError(ERROR_INTERNET_CANNOT_CONNECT);
         return false;
     }
+    control_.Log(settings_.log);
+    data_.log = settings_.log;
+    if (Logging(settings_.log))
+        settings_.log->Write(LogMark::kNote, "connected to " + settings_.host + " at " + AddressText(data_.controlPeer) +
+                                                 (settings_.security == kSecurityImplicit ? " (FTP over implicit TLS, "
+                                                                                          : " (FTP over explicit TLS, ") +
+                                                 (settings_.passive ? "passive)" : "active)"));
     FtpReply reply;
     if (settings_.security == kSecurityImplicit) {
         if (!Secure(std::move(socket))) return false;
@@ -155,6 +165,13 @@ bool OwnFtpSession::Secure(Socket socket) {
     const bool known = CertificateFingerprint(certificate, fingerprint);
     const bool trusted = known && CheckServerCertificate(certificate, settings_.hostName, settings_.pinned);
     const DWORD error = known ? GetLastError() : static_cast<DWORD>(ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
+    if (Logging(settings_.log)) {
+        tls->LogProtocol(*settings_.log);
+        LogCertificate(*settings_.log, certificate);
+        settings_.log->Format(LogMark::kNote, trusted ? "certificate accepted by %s"
+                                                      : "certificate refused by %s (error %lu)",
+                              settings_.pinned.empty() ? "the system's check" : "the pinned fingerprint", error);
+    }
     CertFreeCertificateContext(certificate);
     if (!trusted) {
         // An administrator who trusts this server can pin what it showed.
@@ -357,6 +374,7 @@ bool OwnFtpSession::ReadListing(const std::string& command, std::string& text) {
             return false;
         }
         if (received == 0) break;
+        data->Count(received);
         // A listing without end would take the host's memory with it.
         if (text.size() + received > kLongestListingBytes) {
             AbandonTransfer(*data, ERROR_NOT_ENOUGH_MEMORY);

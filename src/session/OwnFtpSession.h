@@ -28,6 +28,7 @@ struct OwnSessionSettings {
     bool passive = true;
     std::string pinned;       // a certificate fingerprint to accept alone, or empty
     LONG waitSeconds = 0;     // 0: the platform's defaults
+    std::shared_ptr<SessionLog> log;  // or null
 };
 
 class OwnFtpSession : public FtpSession, public std::enable_shared_from_this<OwnFtpSession> {

@@ -26,7 +26,8 @@ std::wstring CacheFileOf(HINTERNET remoteFile) {
 
 class WinInetFile : public RemoteFile {
 public:
-    WinInetFile(InternetHandle handle, bool forWriting) : handle_(std::move(handle)) {
+    WinInetFile(InternetHandle handle, bool forWriting, std::shared_ptr<SessionLog> log)
+        : handle_(std::move(handle)), log_(std::move(log)), started_(GetTickCount64()) {
         if (!forWriting) platformCopy_ = CacheFileOf(handle_.Get());
     }
     ~WinInetFile() override {
@@ -34,11 +35,15 @@ public:
         ForgetPlatformCopy();
     }
     bool Read(char* data, DWORD size, DWORD& read) override {
-        return InternetReadFile(handle_.Get(), data, size, &read) != FALSE;
+        const bool succeeded = InternetReadFile(handle_.Get(), data, size, &read) != FALSE;
+        if (succeeded) bytes_ += read;
+        return succeeded;
     }
     bool Write(const char* data, DWORD size) override {
         DWORD written = 0;
-        return InternetWriteFile(handle_.Get(), data, size, &written) && written == size;
+        const bool succeeded = InternetWriteFile(handle_.Get(), data, size, &written) && written == size;
+        if (succeeded) bytes_ += size;
+        return succeeded;
     }
     // Closing reads the server's final reply, which the platform does not
     // judge: the caller looks at it.
@@ -46,6 +51,11 @@ public:
         const bool closed = handle_.Close();
         const DWORD error = GetLastError();
         ForgetPlatformCopy();
+        if (Logging(log_)) {
+            log_->Format(LogMark::kNote, "transfer closed: %llu bytes in %.3f s", bytes_,
+                         (GetTickCount64() - started_) / 1000.0);
+            log_->WriteLines(LogMark::kReceived, LastServerReplyText());
+        }
         SetLastError(error);
         return closed;
     }
@@ -60,6 +70,9 @@ private:
 
     InternetHandle handle_;
     std::wstring platformCopy_;
+    std::shared_ptr<SessionLog> log_;
+    unsigned long long bytes_ = 0;
+    ULONGLONG started_;
 };
 
 class WinInetListing : public RemoteListing {
@@ -100,35 +113,46 @@ bool WinInetSession::CurrentDirectory(std::string& directory) {
 
 bool WinInetSession::SetDirectory(const std::string& path) {
     ForgetServerReply();
-    return Judged(FtpSetCurrentDirectoryA(connection_, path.c_str()) != FALSE);
+    return Judged(FtpSetCurrentDirectoryA(connection_, path.c_str()) != FALSE, "FtpSetCurrentDirectory", path);
 }
 
 bool WinInetSession::CreateFolder(const std::string& path) {
     ForgetServerReply();
-    return Judged(FtpCreateDirectoryA(connection_, path.c_str()) != FALSE);
+    return Judged(FtpCreateDirectoryA(connection_, path.c_str()) != FALSE, "FtpCreateDirectory", path);
 }
 
 bool WinInetSession::RemoveFolder(const std::string& path) {
     ForgetServerReply();
-    return Judged(FtpRemoveDirectoryA(connection_, path.c_str()) != FALSE);
+    return Judged(FtpRemoveDirectoryA(connection_, path.c_str()) != FALSE, "FtpRemoveDirectory", path);
 }
 
 bool WinInetSession::Rename(const std::string& from, const std::string& to) {
     ForgetServerReply();
-    return Judged(FtpRenameFileA(connection_, from.c_str(), to.c_str()) != FALSE);
+    return Judged(FtpRenameFileA(connection_, from.c_str(), to.c_str()) != FALSE, "FtpRenameFile", from + " -> " + to);
 }
 
 bool WinInetSession::Delete(const std::string& path) {
     ForgetServerReply();
-    return Judged(FtpDeleteFileA(connection_, path.c_str()) != FALSE);
+    return Judged(FtpDeleteFileA(connection_, path.c_str()) != FALSE, "FtpDeleteFile", path);
 }
 
 bool WinInetSession::Command(const char* line) {
     ForgetServerReply();
-    return Judged(FtpCommandA(connection_, FALSE, static_cast<DWORD>(kTransferAscii), line, 0, nullptr) != FALSE);
+    return Judged(FtpCommandA(connection_, FALSE, static_cast<DWORD>(kTransferAscii), line, 0, nullptr) != FALSE,
+                  "FtpCommand", line);
 }
 
-bool WinInetSession::Judged(bool succeeded) {
+void WinInetSession::LogCall(bool succeeded, std::string_view call, std::string_view argument) const {
+    if (!Logging(log_)) return;
+    const DWORD error = GetLastError();
+    log_->Write(LogMark::kNote, std::string(call) + " " + std::string(argument));
+    log_->WriteLines(LogMark::kReceived, LastServerReplyText());
+    if (!succeeded) log_->Format(LogMark::kNote, "%.*s failed with error %lu", static_cast<int>(call.size()), call.data(), error);
+    SetLastError(error);
+}
+
+bool WinInetSession::Judged(bool succeeded, std::string_view call, std::string_view argument) {
+    LogCall(succeeded, call, argument);
     DWORD error = GetLastError();
     if (!succeeded && error == kExtendedError && LastReplyCode() / 100 == 1) lost_ = true;
     // A failure without a code: the platform could not read the reply at all
@@ -166,9 +190,10 @@ std::unique_ptr<RemoteFile> WinInetSession::Open(const std::string& path, bool f
     InternetHandle handle;
     handle.Reset(FtpOpenFileA(connection_, path.c_str(), forWriting ? GENERIC_WRITE : GENERIC_READ,
                               transferType | kRemoteFileFlags, 0));
+    LogCall(static_cast<bool>(handle), forWriting ? "FtpOpenFile (write)" : "FtpOpenFile (read)", path);
     if (!handle) return nullptr;
     const DWORD error = GetLastError();
-    auto file = std::make_unique<WinInetFile>(std::move(handle), forWriting);
+    auto file = std::make_unique<WinInetFile>(std::move(handle), forWriting, log_);
     SetLastError(error);
     return file;
 }
@@ -179,6 +204,7 @@ std::unique_ptr<RemoteListing> WinInetSession::List(ListedEntry& first) {
     // text would be matched against every name and match none).
     InternetHandle find;
     find.Reset(FtpFindFirstFileA(connection_, nullptr, &first.record, 0, 0));
+    LogCall(static_cast<bool>(find) || GetLastError() == kNoMoreEntries, "FtpFindFirstFile", "");
     if (!find) return nullptr;
     const DWORD error = GetLastError();
     first.name = RecordName(first.record);

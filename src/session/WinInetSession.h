@@ -5,6 +5,10 @@
 
 #include "FileTimeSetter.h"
 #include "FtpSession.h"
+#include "../log/SessionLog.h"
+
+#include <memory>
+#include <string_view>
 
 namespace quorlin {
 
@@ -12,7 +16,10 @@ class WinInetSession : public FtpSession {
 public:
     // A null handle stands for no connection: every operation then fails as
     // the platform fails it.
-    explicit WinInetSession(HINTERNET connection) : connection_(connection) {}
+    // The platform keeps the wire to itself: the log gets each call and the
+    // server's reply as the platform kept it.
+    explicit WinInetSession(HINTERNET connection, std::shared_ptr<SessionLog> log = nullptr)
+        : connection_(connection), log_(std::move(log)) {}
 
     bool Connected() const override { return connection_ != nullptr; }
     bool Lost() const override { return lost_; }
@@ -43,13 +50,16 @@ private:
     // answer and leaves the real one unread, where the next command would
     // read it as its own; and a reply it cannot read leaves it out of step:
     // in both cases the session is lost.
-    bool Judged(bool succeeded);
+    bool Judged(bool succeeded, std::string_view call, std::string_view argument);
+    // Writes a call and its outcome to the log.
+    void LogCall(bool succeeded, std::string_view call, std::string_view argument) const;
 
     // How the server sets times, from its reply to FEAT as far as the
     // platform lets it be read.
     void ReadFeatures();
 
     HINTERNET connection_;
+    std::shared_ptr<SessionLog> log_;
     bool lost_ = false;
     bool featuresRead_ = false;
     FileTimeSetter timeSetter_;

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -90,8 +91,10 @@ class SftpRemoteFile : public RemoteFile {
 public:
     // `size`: the file's size when it was opened, if the server said.
     SftpRemoteFile(std::shared_ptr<SftpSession> session, LIBSSH2_SFTP_HANDLE* handle, bool ascii,
-                   std::optional<unsigned long long> size, unsigned long long offset)
-        : session_(std::move(session)), handle_(handle), ascii_(ascii), size_(size), received_(offset) {}
+                   std::optional<unsigned long long> size, unsigned long long offset, std::string path,
+                   bool forWriting)
+        : session_(std::move(session)), handle_(handle), ascii_(ascii), size_(size), received_(offset),
+          path_(std::move(path)), writing_(forWriting), start_(offset), opened_(GetTickCount64()) {}
     ~SftpRemoteFile() override {
         if (handle_) Close();
     }
@@ -163,6 +166,7 @@ public:
             return false;
         }
         const int closed = session_->Await([&] { return libssh2_sftp_close_handle(handle); });
+        LogTransfer(closed);
         if (!complete) {
             SetLastError(lastError_);
             return false;
@@ -171,6 +175,16 @@ public:
     }
 
 private:
+    // One line for the whole transfer: the range it read or wrote.
+    void LogTransfer(int closed) const {
+        if (!session_->Logging()) return;
+        const unsigned long long end = writing_ ? start_ + written_ : received_;
+        char range[160];
+        std::snprintf(range, sizeof range, "%s bytes %llu to %llu (%llu bytes) in %.3f s, then close",
+                      writing_ ? "write" : "read", start_, end, end - start_, (GetTickCount64() - opened_) / 1000.0);
+        session_->LogRequest(range, path_, failed_ != 0 ? failed_ : closed);
+    }
+
     // The library requests as far ahead as it is asked to read, reply by
     // reply: asked for no more than is left (and one byte, for the end),
     // a small file costs a few requests, not a megabyte's. A file that grew
@@ -191,6 +205,7 @@ private:
             if (error != 0) return Failed(error);
             data += sent;
             size -= static_cast<size_t>(sent);
+            written_ += static_cast<unsigned long long>(sent);
         }
         return true;
     }
@@ -216,6 +231,11 @@ private:
     std::string raw_;
     std::optional<unsigned long long> size_;
     unsigned long long received_;  // the position read up to
+    std::string path_;
+    bool writing_;
+    unsigned long long start_;        // where the transfer began
+    unsigned long long written_ = 0;
+    ULONGLONG opened_;
 };
 
 void AnswerPrompts(const char*, int, const char*, int, int prompts, const LIBSSH2_USERAUTH_KBDINT_PROMPT*,
@@ -405,6 +425,42 @@ bool SftpSession::Fail(int error) {
     return false;
 }
 
+void SftpSession::LogNote(const std::string& text) const {
+    if (Logging()) settings_.log->Write(LogMark::kNote, text);
+}
+
+void SftpSession::LogRequest(const char* request, const std::string& path, int result) const {
+    if (!Logging()) return;
+    const DWORD error = GetLastError();
+    std::string line = std::string(request) + " " + path + ": ";
+    if (result >= 0) {
+        line += "ok";
+    } else if (result == LIBSSH2_ERROR_SFTP_PROTOCOL && sftp_) {
+        const unsigned long status = libssh2_sftp_last_error(sftp_);
+        line += "status " + std::to_string(status) + " (" + StatusText(status) + ")";
+    } else {
+        line += "error " + std::to_string(result);
+    }
+    settings_.log->Write(LogMark::kNote, line);
+    SetLastError(error);
+}
+
+void SftpSession::LogHandshake() const {
+    if (!Logging()) return;
+    const char* banner = libssh2_session_banner_get(session_);
+    LogNote(std::string("server banner: ") + (banner ? banner : "?"));
+    const struct {
+        int method;
+        const char* name;
+    } methods[] = {{LIBSSH2_METHOD_KEX, "key exchange"},         {LIBSSH2_METHOD_HOSTKEY, "host key algorithm"},
+                   {LIBSSH2_METHOD_CRYPT_CS, "cipher (to server)"}, {LIBSSH2_METHOD_CRYPT_SC, "cipher (from server)"},
+                   {LIBSSH2_METHOD_MAC_CS, "MAC (to server)"},     {LIBSSH2_METHOD_MAC_SC, "MAC (from server)"}};
+    for (const auto& method : methods) {
+        const char* agreed = libssh2_session_methods(session_, method.method);
+        LogNote(std::string(method.name) + ": " + (agreed ? agreed : "?"));
+    }
+}
+
 std::string SftpSession::Absolute(const std::string& path) const {
     if (!path.empty() && path.front() == '/') return path;
     if (path.empty() || path == ".") return directory_;
@@ -420,18 +476,23 @@ bool SftpSession::Open() {
     const LONG seconds = waitSeconds_.load();
     const DWORD connectWait = seconds > 0 ? static_cast<DWORD>(seconds) * 1000 : kDefaultConnectMilliseconds;
     if (!socket_.Connect(settings_.host, settings_.port, connectWait)) return false;
+    sockaddr_storage peer{};
+    if (Logging() && socket_.PeerAddress(peer))
+        LogNote("connected to " + settings_.host + " at " + AddressText(peer) + " (SFTP over SSH)");
     // Within a limit the opening as a whole takes no longer than it allows:
     // work that ran on past it would log in for nobody.
     if (seconds > 0) openingDeadline_ = GetTickCount64() + connectWait;
     const bool opened = ReachPinnedHostKey() && Authenticate() && [this] {
         int error = 0;
         sftp_ = AwaitHandle<LIBSSH2_SFTP>([this] { return libssh2_sftp_init(session_); }, error);
+        LogRequest("SFTP channel", "opened", sftp_ ? 0 : error);
         if (!sftp_) return Fail(error);
         // SFTP has no working directory: the one the server logs in to is kept.
         char resolved[kPathBytes];
         const int length = Await([&] { return libssh2_sftp_realpath(sftp_, ".", resolved, sizeof resolved - 1); });
         if (length < 0) return Fail(length);
         directory_.assign(resolved, static_cast<size_t>(length));
+        LogRequest("realpath", ". -> " + directory_, length);
         return true;
     }();
     openingDeadline_ = 0;
@@ -494,8 +555,14 @@ bool SftpSession::ReachPinnedHostKey() {
         if (!Handshake()) return false;
         std::string type, digest;
         if (!ShownHostKey(type, digest)) return false;
-        for (const HostKeyPin& pin : settings_.hostKeys)
-            if (pin.digest == digest) return true;
+        bool pinned = false;
+        for (const HostKeyPin& pin : settings_.hostKeys) pinned = pinned || pin.digest == digest;
+        if (Logging()) {
+            const std::wstring fingerprint = HostKeyFingerprintText(digest);
+            LogNote("host key " + type + " " + std::string(fingerprint.begin(), fingerprint.end()) +
+                    (pinned ? ": accepted, it is pinned" : ": not pinned"));
+        }
+        if (pinned) return true;
         if (!shown.empty()) shown += L", ";
         shown += std::wstring(type.begin(), type.end()) + L" " + HostKeyFingerprintText(digest);
         typesSeen.push_back(type);
@@ -550,7 +617,11 @@ bool SftpSession::Handshake() {
         }
     }
     const int handshake = Await([this] { return libssh2_session_handshake(session_, socket_.Handle()); });
-    if (handshake == 0) return true;
+    if (handshake == 0) {
+        LogHandshake();
+        return true;
+    }
+    LogRequest("SSH handshake", "failed", handshake);
     if (handshake == LIBSSH2_ERROR_KEX_FAILURE || handshake == LIBSSH2_ERROR_METHOD_NOT_SUPPORTED) {
         const std::wstring mismatch = offer_.Mismatch(kKeyExchanges, hostKeyAlgorithms_, kCiphers, kMacs);
         KeepFailureDetail(!mismatch.empty() ? mismatch
@@ -584,8 +655,13 @@ bool SftpSession::Authenticate() {
     methods = AwaitHandle<char>(
         [&] { return libssh2_userauth_list(session_, user.c_str(), static_cast<unsigned int>(user.size())); },
         error);
-    if (!methods) return libssh2_userauth_authenticated(session_) ? true : Fail(error);
+    if (!methods) {
+        const bool none = libssh2_userauth_authenticated(session_) != 0;
+        LogNote(none ? "login: the server asked for no credentials" : "login: the server sent no methods");
+        return none ? true : Fail(error);
+    }
     std::string offered(methods);
+    LogNote("login methods the server offers: " + offered + "; user " + user);
     if (!settings_.privateKeyFile.empty()) {
         if (!AuthenticateWithKey(offered)) return false;
         if (offered.empty()) return true;
@@ -603,6 +679,10 @@ bool SftpSession::Authenticate() {
                       session_, user.c_str(), static_cast<unsigned int>(user.size()), AnswerPrompts);
               })
             : LIBSSH2_ERROR_AUTHENTICATION_FAILED;
+    LogNote(std::string(offered.find("password") != std::string::npos               ? "login by password: "
+                        : offered.find("keyboard-interactive") != std::string::npos ? "login by keyboard-interactive: "
+                                                                                    : "no login method left: ") +
+            (byPassword == 0 ? "accepted" : "refused (error " + std::to_string(byPassword) + ")"));
     if (byPassword == 0) return true;
     return Fail(byPassword);
 }
@@ -610,13 +690,18 @@ bool SftpSession::Authenticate() {
 bool SftpSession::AuthenticateWithKey(std::string& methods) {
     PrivateKey key;
     if (!LoadPrivateKey(settings_.privateKeyFile, settings_.passphrase, key)) return false;
-    if (methods.find("publickey") == std::string::npos) return Fail(LIBSSH2_ERROR_AUTHENTICATION_FAILED);
+    if (methods.find("publickey") == std::string::npos) {
+        LogNote("login by public key: the server does not offer it");
+        return Fail(LIBSSH2_ERROR_AUTHENTICATION_FAILED);
+    }
     const std::string& user = settings_.user;
     const int result = Await([&] {
         return libssh2_userauth_publickey_frommemory(session_, user.c_str(), user.size(), nullptr, 0,
                                                      key.privateData.c_str(), key.privateData.size(), "");
     });
     Wipe(key.privateData);
+    LogNote(result == 0 ? "login by public key: accepted"
+                        : "login by public key: not enough or refused (error " + std::to_string(result) + ")");
     if (result == 0) {
         methods.clear();
         return true;
@@ -648,6 +733,7 @@ bool SftpSession::SetDirectory(const std::string& path) {
         return libssh2_sftp_symlink_ex(sftp_, target.c_str(), static_cast<unsigned int>(target.size()), resolved,
                                        sizeof resolved - 1, LIBSSH2_SFTP_REALPATH);
     });
+    LogRequest("realpath", target, length);
     if (length < 0) return Fail(length);
     const std::string folder(resolved, static_cast<size_t>(length));
     LIBSSH2_SFTP_ATTRIBUTES attributes{};
@@ -655,6 +741,7 @@ bool SftpSession::SetDirectory(const std::string& path) {
         return libssh2_sftp_stat_ex(sftp_, folder.c_str(), static_cast<unsigned int>(folder.size()),
                                     LIBSSH2_SFTP_STAT, &attributes);
     });
+    LogRequest("stat", folder, stat);
     if (stat != 0) return Fail(stat);
     if (!IsFolder(attributes)) return StatusFailure(LIBSSH2_FX_NO_SUCH_FILE);
     directory_ = folder;
@@ -666,6 +753,7 @@ bool SftpSession::CreateFolder(const std::string& path) {
     const int result = Await([&] {
         return libssh2_sftp_mkdir_ex(sftp_, target.c_str(), static_cast<unsigned int>(target.size()), kFolderMode);
     });
+    LogRequest("mkdir", target, result);
     return result == 0 ? true : Fail(result);
 }
 
@@ -673,6 +761,7 @@ bool SftpSession::RemoveFolder(const std::string& path) {
     const std::string target = Absolute(path);
     const int result =
         Await([&] { return libssh2_sftp_rmdir_ex(sftp_, target.c_str(), static_cast<unsigned int>(target.size())); });
+    LogRequest("rmdir", target, result);
     return result == 0 ? true : Fail(result);
 }
 
@@ -680,6 +769,7 @@ bool SftpSession::Delete(const std::string& path) {
     const std::string target = Absolute(path);
     const int result =
         Await([&] { return libssh2_sftp_unlink_ex(sftp_, target.c_str(), static_cast<unsigned int>(target.size())); });
+    LogRequest("remove", target, result);
     return result == 0 ? true : Fail(result);
 }
 
@@ -690,6 +780,7 @@ bool SftpSession::Rename(const std::string& from, const std::string& to) {
     int result = Await([&] {
         return libssh2_sftp_posix_rename_ex(sftp_, source.c_str(), source.size(), target.c_str(), target.size());
     });
+    LogRequest("posix-rename", source + " -> " + target, result);
     if (result == LIBSSH2_ERROR_SFTP_PROTOCOL && libssh2_sftp_last_error(sftp_) == LIBSSH2_FX_OP_UNSUPPORTED) {
         result = Await([&] {
             return libssh2_sftp_rename_ex(sftp_, source.c_str(), static_cast<unsigned int>(source.size()),
@@ -697,6 +788,7 @@ bool SftpSession::Rename(const std::string& from, const std::string& to) {
                                           LIBSSH2_SFTP_RENAME_OVERWRITE | LIBSSH2_SFTP_RENAME_ATOMIC |
                                               LIBSSH2_SFTP_RENAME_NATIVE);
         });
+        LogRequest("rename", source + " -> " + target, result);
     }
     return result == 0 ? true : Fail(result);
 }
@@ -722,6 +814,8 @@ std::unique_ptr<RemoteFile> SftpSession::Open(const std::string& path, bool forW
                                         kFileMode, LIBSSH2_SFTP_OPENFILE);
         },
         error);
+    LogRequest(!forWriting ? "open (read)" : offset > 0 ? "open (write, keep)" : "open (write, truncate)", target,
+               handle ? 0 : error);
     if (!handle) {
         Fail(error);
         return nullptr;
@@ -734,7 +828,8 @@ std::unique_ptr<RemoteFile> SftpSession::Open(const std::string& path, bool forW
         (attributes.flags & LIBSSH2_SFTP_ATTR_SIZE))
         size = attributes.filesize;
     return std::make_unique<SftpRemoteFile>(shared_from_this(), handle,
-                                            transferType == static_cast<DWORD>(kTransferAscii), size, offset);
+                                            transferType == static_cast<DWORD>(kTransferAscii), size, offset,
+                                            target, forWriting);
 }
 
 bool SftpSession::Stat(const std::string& path, LIBSSH2_SFTP_ATTRIBUTES& attributes) {
@@ -743,6 +838,7 @@ bool SftpSession::Stat(const std::string& path, LIBSSH2_SFTP_ATTRIBUTES& attribu
         return libssh2_sftp_stat_ex(sftp_, target.c_str(), static_cast<unsigned int>(target.size()),
                                     LIBSSH2_SFTP_STAT, &attributes);
     });
+    LogRequest("stat", target, result);
     return result == 0 ? true : Fail(result);
 }
 
@@ -782,6 +878,7 @@ std::unique_ptr<RemoteListing> SftpSession::List(ListedEntry& first) {
                                         LIBSSH2_SFTP_OPENDIR);
         },
         error);
+    LogRequest("opendir", directory_, folder ? 0 : error);
     if (!folder) {
         Fail(error);
         return nullptr;
@@ -844,6 +941,11 @@ std::unique_ptr<RemoteListing> SftpSession::List(ListedEntry& first) {
         entries.push_back(std::move(entry));
     }
     const int closed = Await([&] { return libssh2_sftp_close_handle(folder); });
+    if (Logging()) {
+        char names[96];
+        std::snprintf(names, sizeof names, "readdir (%zu names), then close", entries.size());
+        LogRequest(names, directory_, read ? closed : error);
+    }
     if (closed == LIBSSH2_ERROR_TIMEOUT) {
         // Given up: the handle is freed without the server's word.
         Release();
@@ -865,6 +967,7 @@ bool SftpSession::Close() {
     LimitWaits(std::min<LONG>(waitSeconds_.load() > 0 ? waitSeconds_.load() : 2, kGoodbyeMilliseconds / 1000));
     // A goodbye the server does not take in time is given up: the session
     // is then freed without it.
+    LogNote("closing the SFTP channel and the SSH connection");
     if (sftp_) {
         if (Await([this] { return libssh2_sftp_shutdown(sftp_); }) != 0) {
             Release();
@@ -901,6 +1004,7 @@ bool SftpSession::SetFileTime(const std::string& path, const FILETIME& modified)
         return libssh2_sftp_stat_ex(sftp_, target.c_str(), static_cast<unsigned int>(target.size()),
                                     LIBSSH2_SFTP_SETSTAT, &attributes);
     });
+    LogRequest("setstat (times)", target, result);
     if (result == 0) return true;
     Fail(result);
     // A server that cannot set times says so with its status.

@@ -9,6 +9,7 @@
 #include "../transport/Socket.h"
 #include "HostKeyFingerprint.h"
 #include "KexOffer.h"
+#include "../log/SessionLog.h"
 
 #include <atomic>
 #include <functional>
@@ -32,6 +33,7 @@ struct SftpSettings {
     std::wstring privateKeyFile;        // empty: no key
     std::string passphrase;             // UTF-8
     LONG waitSeconds = 0;               // 0: the own FTP client's defaults
+    std::shared_ptr<SessionLog> log;    // or null
 };
 
 class SftpSession : public FtpSession, public std::enable_shared_from_this<SftpSession> {
@@ -98,6 +100,10 @@ public:
     std::wstring LastLibraryMessage() const;
     // `path` from the working directory when it is relative.
     std::string Absolute(const std::string& path) const;
+    // Writes an SFTP request and its outcome (`result` below 0: failed) to the log.
+    void LogRequest(const char* request, const std::string& path, int result) const;
+    void LogNote(const std::string& text) const;
+    bool Logging() const { return quorlin::Logging(settings_.log); }
 
 private:
     // The library's socket calls, through the session (it may be released).
@@ -120,6 +126,8 @@ private:
     std::string NextHostKeyType(const std::vector<std::string>& seen) const;
     void Disconnect();
     bool Handshake();
+    // The banner and the algorithms the handshake agreed on.
+    void LogHandshake() const;
     bool ShownHostKey(std::string& type, std::string& digest);
     bool Authenticate();
     // Logs in with the private key; `methods` then holds what the server

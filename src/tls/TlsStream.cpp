@@ -1,4 +1,5 @@
 #include "TlsStream.h"
+#include "TlsFacts.h"
 
 #include "../platform/Constants.h"
 #include "../platform/WinInetAPI.h"
@@ -329,6 +330,12 @@ PCCERT_CONTEXT TlsStream::ServerCertificate() const {
     PCCERT_CONTEXT certificate = nullptr;
     if (QueryContextAttributesW(&context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate) != SEC_E_OK) return nullptr;
     return certificate;
+}
+
+void TlsStream::LogProtocol(SessionLog& log) const {
+    if (!haveContext_) return;
+    CtxtHandle context = context_;
+    LogTlsProtocol(log, context);
 }
 
 }  // namespace quorlin

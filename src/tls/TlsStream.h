@@ -6,6 +6,7 @@
 
 #include "../transport/Socket.h"
 #include "TlsCredentials.h"
+#include "../log/SessionLog.h"
 
 #include <memory>
 #include <string>
@@ -40,6 +41,8 @@ public:
     // The server's leaf certificate with the certificates it sent beside it
     // (its store), or null before a handshake. The caller frees it.
     PCCERT_CONTEXT ServerCertificate() const;
+    // Writes the agreed version and cipher suite to `log`.
+    void LogProtocol(SessionLog& log) const;
     Socket& Connection() { return socket_; }
 
 private:

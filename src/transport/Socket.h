@@ -57,4 +57,7 @@ private:
     std::atomic<unsigned long long>* sent_ = nullptr;
 };
 
+// "127.0.0.1:21", "[::1]:21": an address as the log shows it.
+std::string AddressText(const sockaddr_storage& address);
+
 }  // namespace quorlin

@@ -197,17 +197,41 @@ TEST_F(Sftp, EveryWayToLogIn) {
         {L"rsa_pkcs8_costly.pem", passphrase, L"", L"50", L"more key derivation work"},
     };
     const std::wstring pins = EnvText("QUORLIN_SFTP_OPENSSH_FINGERPRINTS");
+    // Every login is logged to one file, which must never hold a secret.
+    const std::wstring log = Scratch() + L"\\logins.log";
+    DeleteFileW(log.c_str());
+    auto logged = [&](ComPtr<_FTP4> ftp) {
+        ComPtr<_FTP6> newest;
+        EXPECT_EQ(S_OK, ftp.As(&newest));
+        BSTR path = SysAllocString(log.c_str());
+        EXPECT_EQ(S_OK, newest->put_LogFile(path));
+        SysFreeString(path);
+        return ftp;
+    };
+    size_t keysAccepted = 0;
     // On OpenSSH, then on asyncssh, a second implementation (its server-sig-algs names each algorithm twice).
     for (size_t i = 0; i < 2 * std::size(cases); ++i) {
         const auto& c = cases[i % std::size(cases)];
-        ComPtr<_FTP4> ftp = SftpObject(i < std::size(cases) ? SftpPort() : Port("QUORLIN_SFTP_ASYNCSSH_PORT"), pins, c.password);
+        ComPtr<_FTP4> ftp = logged(SftpObject(i < std::size(cases) ? SftpPort() : Port("QUORLIN_SFTP_ASYNCSSH_PORT"), pins, c.password));
         if (c.key) PutText(ftp.Get(), &_FTP4::put_PrivateKeyFile, keys + c.key);
         PutText(ftp.Get(), &_FTP4::put_PrivateKeyPassphrase, c.passphrase);
         ExpectOpen(ftp.Get(), c.code, c.text, c.key ? std::string(c.key, c.key + wcslen(c.key)) : "password");
+        keysAccepted += c.key && !c.code;
     }
     // A server that offers keyboard-interactive alone gets the password for its prompt.
-    ExpectOpen(SftpObject(Port("QUORLIN_SFTP_KBDINT_PORT"), pins).Get(), nullptr, L"", "keyboard-interactive");
+    ExpectOpen(logged(SftpObject(Port("QUORLIN_SFTP_KBDINT_PORT"), pins)).Get(), nullptr, L"", "keyboard-interactive");
     ExpectOpen(SftpObject(Port("QUORLIN_SFTP_KBDINT_PORT"), pins, L"wrong").Get(), L"12015", L"", "kbdint, wrong");
+    const std::string text = ReadBytes(log).value_or("");
+    auto count = [&](const std::string& part) {
+        size_t found = 0;
+        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++found;
+        return found;
+    };
+    EXPECT_EQ(keysAccepted, count("- login by public key: accepted"));
+    EXPECT_EQ(1u, count("- login by keyboard-interactive: accepted"));
+    EXPECT_EQ(2u, count("- login by password: refused"));
+    for (const std::wstring& secret : {passphrase, FtpPassword()})
+        EXPECT_EQ(0u, count(std::string(secret.begin(), secret.end()))) << "a secret in the log";
 }
 
 // A banner that never comes, lines that are none (a server may send lines

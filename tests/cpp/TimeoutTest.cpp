@@ -297,11 +297,17 @@ TEST_F(Timeouts, TheTlsClientTakesNothingCutInjectedOrOutOfTurn) {
         {StallPort(5), 1, L"slow", 'p', S_OK, L"", 30000},  // and in whole records
         {StallPort(5), 1, L"stuck", 'p', 0x80040207, L"PutFile error code: 12002 ", 3000},
     };
+    // Each session is logged, cut and stalled ones too, all to one file.
+    const std::wstring log = Scratch() + L"\\tls-cases.log";
+    DeleteFileW(log.c_str());
     for (const auto& c : cases) {
         ComPtr<_FTP2> ftp = NewFtp(c.port, c.user, true, 1);
-        ComPtr<_FTP3> secure;
+        ComPtr<_FTP6> secure;
         ASSERT_EQ(S_OK, ftp.As(&secure));
         secure->put_Security(c.security);
+        BSTR path = SysAllocString(log.c_str());
+        EXPECT_EQ(S_OK, secure->put_LogFile(path));
+        SysFreeString(path);
         const ULONGLONG started = GetTickCount64();
         HRESULT hr = ftp->OpenConnection();
         TextArgument remote(L"file.txt"), local(kept), upload(c.user[1] == L'l' ? small : large);
@@ -326,6 +332,14 @@ TEST_F(Timeouts, TheTlsClientTakesNothingCutInjectedOrOutOfTurn) {
         secure->put_Security(0);
         ftp->CloseConnection();
     }
+    const std::string text = ReadBytes(log).value_or("");
+    for (const char* part : {"> PASS ****\r\n", "< 150 not yet\r\n", "< 550 no such file\r\n", "- data connection dropped: ",
+                             "- data connection closed: ", "- TLS negotiated: TLS 1.", "= PutFile failed in ",
+                             "0x80040207 Error putting file"})
+        EXPECT_NE(std::string::npos, text.find(part)) << part;
+    for (size_t at = 0; at < text.size(); at = text.find("\r\n", at) + 2)
+        EXPECT_TRUE(text.compare(at, 2, "20") == 0 && text.find("\r\n", at) != std::string::npos)
+            << "a line that is not whole at " << at;
 }
 
 TEST_F(Timeouts, CommandsAndListingsThatStall) {

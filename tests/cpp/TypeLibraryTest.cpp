@@ -129,9 +129,9 @@ TEST(TypeLibrary, HoldsTheElevenTypesInOrderAndTheSecondInterfacesBehind) {
     const wchar_t* expected[] = {L"_FTP", L"FTP", L"_HTTP", L"HTTP", L"_FTPFile", L"FTPFile",
                                  L"_FTPFiles", L"FTPFiles", L"Directory_Listing_Type", L"Ftp_Transfer_Type",
                                  L"enum_FileType", L"_FTP2", L"_HTTP2", L"_FTP3", L"_FTP4", L"_FTPFile2",
-                                 L"Exchange_Options", L"_FTP5"};
-    ASSERT_EQ(18u, library->GetTypeInfoCount());
-    for (UINT i = 0; i < 18; ++i) {
+                                 L"Exchange_Options", L"_FTP5", L"_FTP6"};
+    ASSERT_EQ(19u, library->GetTypeInfoCount());
+    for (UINT i = 0; i < 19; ++i) {
         BSTR name = nullptr, help = nullptr;
         ASSERT_EQ(S_OK, library->GetDocumentation(i, &name, &help, nullptr, nullptr));
         EXPECT_EQ(std::wstring(expected[i]), name);
@@ -157,7 +157,7 @@ TEST(TypeLibrary, ClassesAreCreatableWithTheirNewestInterfaceAsDefault) {
     ComPtr<ITypeLib> library = LoadLibraryFromDll();
     ASSERT_TRUE(library);
     const std::pair<UINT, std::vector<const wchar_t*>> classes[] = {
-        {1, {L"_FTP5", L"_FTP4", L"_FTP3", L"_FTP2", L"_FTP"}}, {3, {L"_HTTP2", L"_HTTP"}},
+        {1, {L"_FTP6", L"_FTP5", L"_FTP4", L"_FTP3", L"_FTP2", L"_FTP"}}, {3, {L"_HTTP2", L"_HTTP"}},
         {5, {L"_FTPFile2", L"_FTPFile"}}, {7, {L"_FTPFiles"}}};
     for (const auto& [index, interfaces] : classes) {
         ComPtr<ITypeInfo> info;
@@ -337,6 +337,10 @@ TEST(TypeLibrary, LaterInterfacesExtendTheEarlier) {
                                         L"lng_options:variant=? str_mask:variant=?", L"long"},
         {L"TransferredFiles", G, 0x68030018, L"", L"variant"},
     }, IID__FTP4, 7 + 29 + 4 + 4 + 15);
+    ExpectInterface(library.Get(), 18, L"_FTP6", {
+        {L"LogFile", G, 0x68030019, L"", L"text"},
+        {L"LogFile", P, 0x68030019, L"str_path:text=", L""},
+    }, IID__FTP5, 7 + 29 + 4 + 4 + 15 + 4);
 }
 
 }  // namespace

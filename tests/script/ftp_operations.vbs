@@ -34,14 +34,18 @@ localFolder = environment.Item("QUORLIN_SCRATCH") & "\" & workspace
 fso.CreateFolder localFolder
 noConnection = "Error getting/setting directory.  No connection open."
 
+Sub Configure(client)
+    client.URL = "127.0.0.1"
+    client.Port = CLng(environment.Item("QUORLIN_FTP_PORT"))
+    client.Username = environment.Item("QUORLIN_FTP_USER")
+    client.Password = environment.Item("QUORLIN_FTP_PASSWORD")
+    If environment.Item("QUORLIN_FTP_SECURITY") <> "" Then client.Security = CLng(environment.Item("QUORLIN_FTP_SECURITY"))
+    If environment.Item("QUORLIN_FTP_PROTOCOL") <> "" Then client.Protocol = CLng(environment.Item("QUORLIN_FTP_PROTOCOL"))
+    client.HostKeyFingerprint = environment.Item("QUORLIN_SFTP_HOST_KEYS")
+End Sub
+
 Set ftp = CreateObject("quorlin.FTP")
-ftp.URL = "127.0.0.1"
-ftp.Port = CLng(environment.Item("QUORLIN_FTP_PORT"))
-ftp.Username = environment.Item("QUORLIN_FTP_USER")
-ftp.Password = environment.Item("QUORLIN_FTP_PASSWORD")
-If environment.Item("QUORLIN_FTP_SECURITY") <> "" Then ftp.Security = CLng(environment.Item("QUORLIN_FTP_SECURITY"))
-If environment.Item("QUORLIN_FTP_PROTOCOL") <> "" Then ftp.Protocol = CLng(environment.Item("QUORLIN_FTP_PROTOCOL"))
-ftp.HostKeyFingerprint = environment.Item("QUORLIN_SFTP_HOST_KEYS")
+Configure ftp
 ' A server's refusal: FTP's reply code, or over SFTP the status text alone.
 Dim refused
 refused = "550"
@@ -221,5 +225,82 @@ ftp.GetFile "up.bin", backFile, True
 CheckError -2147220984, "Error getting file from the remote server.GetFile error code: ", "GetFile after closing"
 Check ReadAll(backFile) = lines, "closed: local file untouched"
 Set ftp = Nothing
+
+' The session log: two objects append to one file, line by line, and neither
+' the password nor a line of the other's is ever cut into.
+Dim logPath, first, second, logText, logLine, shape, numbers(1), order, wanted
+Set first = CreateObject("quorlin.FTP")
+Set second = CreateObject("quorlin.FTP")
+first.LogFile = localFolder & "\no folder\session.log"
+CheckError -2147220967, "Error opening the log file.LogFile error code: 3 ", "log in a missing folder refused"
+Check first.LogFile = "", "refused log not kept"
+logPath = localFolder & "\session.log"
+Configure first
+Configure second
+For Each x In Array(first, second)
+    x.TransferType = 2
+    x.Passive = True
+Next
+first.LogFile = logPath
+second.LogFile = logPath
+CheckNoError "LogFile set"
+Check second.LogFile = logPath, "LogFile read back"
+first.OpenConnection
+second.OpenConnection
+first.Directory = workspace
+second.Directory = workspace
+first.PutFile localFile, "logged.txt"
+second.GetFile "logged.txt", localFolder & "\logged.txt", True
+CheckNoError "transfers logged"
+first.GetFile "missing-logged.txt", localFolder & "\missing.txt", True
+Check Err.Number = -2147220984, "missing file logged as failed"
+Err.Clear
+first.CloseConnection
+second.CloseConnection
+first.LogFile = ""
+second.LogFile = ""
+Check first.LogFile = "", "LogFile cleared"
+logText = ReadAll(logPath)
+Set shape = New RegExp
+shape.Pattern = "^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} (\d+:\d+) [<>=-] ."
+numbers(0) = ""
+numbers(1) = ""
+order = ""
+For Each logLine In Split(logText, vbCrLf)
+    If logLine = "" Then
+    ElseIf Not shape.Test(logLine) Then
+        Check False, "log line whole: " & logLine
+    Else
+        x = shape.Execute(logLine)(0).SubMatches(0)
+        If numbers(0) = "" Then numbers(0) = x
+        If numbers(1) = "" And x <> numbers(0) Then numbers(1) = x
+        ' The members in the order both objects called them.
+        If InStr(logLine, "= OpenConnection begins") + InStr(logLine, "= PutFile begins") + _
+           InStr(logLine, "= GetFile begins") > 0 Then order = order & x & " "
+    End If
+Next
+Check numbers(1) <> "", "two objects in the log"
+Check order = numbers(0) & " " & numbers(1) & " " & numbers(0) & " " & numbers(1) & " " & numbers(0) & " ", _
+    "members in the order called: " & order
+Check InStr(logText, environment.Item("QUORLIN_FTP_PASSWORD")) = 0, "no password in the log"
+wanted = "= OpenConnection ended in |= PutFile ended in |= GetFile failed in |" & _
+    "0x80040208 Error getting file from the remote server.|= Directory (set) ended in |"
+If environment.Item("QUORLIN_FTP_PROTOCOL") = "1" Then
+    wanted = wanted & "- connected to 127.0.0.1 at 127.0.0.1:|- server banner: SSH-2.0-|- key exchange: |" & _
+        "- cipher (to server): |- MAC (from server): |: accepted, it is pinned|- login by password: accepted|" & _
+        "- open (write, truncate) /|- write bytes 0 to 9 (9 bytes) in |- open (read) /|" & _
+        "- read bytes 0 to 9 (9 bytes) in |: status 2 (No such file)"
+ElseIf environment.Item("QUORLIN_FTP_SECURITY") <> "" Then
+    wanted = wanted & "- connected to 127.0.0.1 at 127.0.0.1:|> USER " & environment.Item("QUORLIN_FTP_USER") & _
+        "|> PASS ****|< 230|- TLS negotiated: TLS 1.|- certificate subject: |- certificate SHA-256 fingerprint: |" & _
+        "- certificate accepted by the system's check|> STOR logged.txt|> RETR logged.txt|" & _
+        "- data connection to 127.0.0.1:|- data connection closed: 9 bytes in |< 226"
+Else
+    wanted = wanted & "- connecting to 127.0.0.1 port |- FtpSetCurrentDirectory " & workspace & _
+        "|- FtpOpenFile (write) logged.txt|- transfer closed: 9 bytes in |< 226"
+End If
+For Each x In Split(wanted, "|")
+    Check InStr(logText, x) > 0, "log holds " & x
+Next
 
 EndSuite
