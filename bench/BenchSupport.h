@@ -84,6 +84,12 @@ inline ComPtr<_FTP> ConnectedFtp(int port, const char* user, const char* passwor
         SysFreeString(path);
         if (!set) return nullptr;
     }
+    // The proxy bench: the run goes through the proxy named, if any.
+    wchar_t proxyText[1024] = {};
+    if (GetEnvironmentVariableW(L"QUORLIN_BENCH_PROXY", proxyText, 1024) > 0) {
+        Text proxy(proxyText);
+        if (!Report(ftp->put_Proxy(&proxy), "Proxy")) return nullptr;
+    }
     if (!Report(ftp->OpenConnection(), "OpenConnection")) return nullptr;
     return ftp;
 }

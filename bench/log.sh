@@ -31,20 +31,8 @@ bench_log() {
             fi || return 1
         done
     done
-    python3 - "$results" "$PINNED" <<'REPORT'
-import statistics, sys
-rows = [line.split() for line in open(sys.argv[1]) if line.strip()]
-print("session log: the transfer bench with LogFile set against the same without it%s" %
-      (" (pinned to one CPU)" if sys.argv[2] == "yes" else ""))
-print("%-6s %-16s %10s %10s %8s" % ("", "figure", "without s", "with s", "ratio"))
-for transport in dict.fromkeys(r[1] for r in rows):
-    for figure in dict.fromkeys(r[3] for r in rows if r[1] == transport):
-        times = {mode: {r[0]: float(r[4]) for r in rows if r[1] == transport and r[3] == figure and r[2] == mode}
-                 for mode in ("with", "without")}
-        ratios = [times["with"][k] / times["without"][k] for k in times["with"] if times["without"].get(k)]
-        print("%-6s %-16s %10.3f %10.3f %8.3f" % (transport, figure, statistics.median(times["without"].values()),
-                                                  statistics.median(times["with"].values()), statistics.median(ratios)))
-REPORT
+    python3 "$REPO/bench/pair_report.py" "$results" "$PINNED" \
+        "session log: the transfer bench with LogFile set against the same without it" without with
     rm -rf "$local" "$FTP_HOME/bench"
 }
 

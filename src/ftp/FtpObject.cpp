@@ -8,6 +8,7 @@
 #include "../listing/MiscFunctions.h"
 #include "../text/Text.h"
 #include "../platform/Constants.h"
+#include "../proxy/ProxyRoute.h"
 #include "../session/OwnFtpSession.h"
 #include "../session/WinInetSession.h"
 #include "../ssh/HostKeyFingerprint.h"
@@ -129,6 +130,36 @@ HRESULT FtpObject::put_LogFile(BSTR str_path) {
     if (!log_->Open(path))
         return RaisePlatformError(ftp_failure::kLogFile.code, source::kFtp, ftp_failure::kLogFile.message,
                                   GetLastError(), ftp_failure::kLogFile.operation);
+    return S_OK;
+}
+
+HRESULT FtpObject::get_ProxyUsername(BSTR* result) { return TextOut(proxyUsername_, result); }
+HRESULT FtpObject::put_ProxyUsername(BSTR str_username) {
+    proxyUsername_ = TextIn(str_username);
+    return S_OK;
+}
+HRESULT FtpObject::get_ProxyPassword(BSTR* result) { return TextOut(proxyPassword_, result); }
+HRESULT FtpObject::put_ProxyPassword(BSTR str_password) {
+    proxyPassword_ = TextIn(str_password);
+    return S_OK;
+}
+
+HRESULT FtpObject::OwnClientsRoute(ProxyRoute& route) const {
+    route = ProxyRoute();
+    if (!proxy_) return S_OK;
+    // The login reaches the proxy in a request line or a SOCKS field.
+    for (const std::wstring* setting : {&proxyUsername_, &proxyPassword_}) {
+        const HRESULT hr = CheckCommandText(*setting, source::kFtp, ftp_failure::kOpenConnection);
+        if (FAILED(hr)) return hr;
+    }
+    if (!ParseProxyRoute(*proxy_, route)) {
+        KeepFailureDetail(L"The proxy \"" + *proxy_ + L"\" is none the component's own clients can use: "
+                          L"socks5://host[:port], socks4a://host[:port], http://host[:port] or host[:port].");
+        return RaisePlatformError(ftp_failure::kOpenConnection.code, source::kFtp, ftp_failure::kOpenConnection.message,
+                                  ERROR_INVALID_PARAMETER, ftp_failure::kOpenConnection.operation);
+    }
+    route.user = ToCodePage(CP_UTF8, proxyUsername_);
+    route.password = ToCodePage(CP_UTF8, proxyPassword_);
     return S_OK;
 }
 
@@ -273,6 +304,8 @@ HRESULT FtpObject::OpenConnection() {
 
 HRESULT FtpObject::OpenOwnSession() {
     OwnSessionSettings settings;
+    HRESULT hr = OwnClientsRoute(settings.proxy);
+    if (FAILED(hr)) return hr;
     settings.host = ToAnsi(url_);
     settings.hostName = url_;
     settings.port = static_cast<unsigned short>(EffectivePort());
@@ -284,7 +317,7 @@ HRESULT FtpObject::OpenOwnSession() {
     settings.waitSeconds = timeLimit_.Seconds();
     settings.log = log_;
     auto session = std::make_shared<OwnFtpSession>(std::move(settings));
-    HRESULT hr = timeLimit_.CallPlatform(source::kFtp, ftp_failure::kOpenConnection, [session] { return session->Open(); });
+    hr = timeLimit_.CallPlatform(source::kFtp, ftp_failure::kOpenConnection, [session] { return session->Open(); });
     if (FAILED(hr)) return AfterCall(hr);
     session_ = session;
     connectionOpen_ = true;
@@ -299,6 +332,8 @@ HRESULT FtpObject::OpenSftpSession() {
         if (FAILED(hr)) return hr;
     }
     SftpSettings settings;
+    const HRESULT routed = OwnClientsRoute(settings.proxy);
+    if (FAILED(routed)) return routed;
     settings.host = ToAnsi(url_);
     settings.port = static_cast<unsigned short>(EffectivePort());
     // The login is sent as UTF-8, as SSH has it.

@@ -14,6 +14,7 @@
 #include "../exchange/ExchangeCall.h"
 #include "RemoteCommand.h"
 #include "../log/SessionLog.h"
+#include "../proxy/ProxyRoute.h"
 
 #include <functional>
 #include <optional>
@@ -94,6 +95,10 @@ public:
     HRESULT STDMETHODCALLTYPE get_TransferredFiles(VARIANT* result) override;
     HRESULT STDMETHODCALLTYPE get_LogFile(BSTR* result) override;
     HRESULT STDMETHODCALLTYPE put_LogFile(BSTR str_path) override;
+    HRESULT STDMETHODCALLTYPE get_ProxyUsername(BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE put_ProxyUsername(BSTR str_username) override;
+    HRESULT STDMETHODCALLTYPE get_ProxyPassword(BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE put_ProxyPassword(BSTR str_password) override;
 
     // With a log, the members that reach the server note their start, and
     // their end with the time taken and the error raised.
@@ -121,6 +126,8 @@ private:
     HRESULT OpenOwnSession();
     // Opens an SFTP session over SSH.
     HRESULT OpenSftpSession();
+    // The own clients' way to the server, from Proxy and its login.
+    HRESULT OwnClientsRoute(ProxyRoute& route) const;
     // The port to connect to: the one the script set, or the protocol's own.
     LONG EffectivePort() const;
     // The code page of remote names on the open session: over SFTP, where
@@ -148,6 +155,8 @@ private:
     LONG port_ = 0;
     bool portSet_ = false;  // the script chose the port
     std::optional<std::wstring> proxy_;
+    std::wstring proxyUsername_;
+    std::wstring proxyPassword_;
     DWORD connectionFlags_ = 0;
     LONG transferType_ = 0;
     bool connectionOpen_ = false;

@@ -45,12 +45,14 @@ bool Unusable() {
 }  // namespace
 
 bool DataChannel::Prepare(const Exchange& exchange, DWORD milliseconds) {
-    return settings_.passive ? PreparePassive(exchange, milliseconds) : PrepareActive(exchange);
+    return settings_.passive ? PreparePassive(exchange, milliseconds) : PrepareActive(exchange, milliseconds);
 }
 
 bool DataChannel::PreparePassive(const Exchange& exchange, DWORD milliseconds) {
     FtpReply reply;
-    if (!exchange(settings_.controlPeer.ss_family == AF_INET6 ? "EPSV" : "PASV", reply)) return false;
+    // Through a proxy the server's address family is the proxy's to know: PASV, which every server on IPv4 takes.
+    const bool extended = !Routed() && settings_.controlPeer.ss_family == AF_INET6;
+    if (!exchange(extended ? "EPSV" : "PASV", reply)) return false;
     unsigned long port = 0;
     if (reply.code == 229) {
         const size_t open = reply.text.find('(');
@@ -68,6 +70,14 @@ bool DataChannel::PreparePassive(const Exchange& exchange, DWORD milliseconds) {
         return false;
     }
     if (port == 0 || port > 65535) return Unusable();
+    if (Routed()) {
+        if (!settings_.proxy->Connect(settings_.serverHost, static_cast<unsigned short>(port), milliseconds, socket_))
+            return false;
+        opened_ = GetTickCount64();
+        if (Logging(settings_.log))
+            settings_.log->Write(LogMark::kNote, "data connection to port " + std::to_string(port) + " (passive, through the proxy)");
+        return true;
+    }
     sockaddr_storage address = settings_.controlPeer;
     SetPort(address, static_cast<unsigned short>(port));
     if (!socket_.Connect(address, milliseconds)) return false;
@@ -77,10 +87,16 @@ bool DataChannel::PreparePassive(const Exchange& exchange, DWORD milliseconds) {
     return true;
 }
 
-bool DataChannel::PrepareActive(const Exchange& exchange) {
+bool DataChannel::PrepareActive(const Exchange& exchange, DWORD milliseconds) {
     sockaddr_storage address = settings_.controlLocal;
     SetPort(address, 0);
-    if (!listener_.Listen(address) || !listener_.LocalAddress(address)) return false;
+    if (Routed()) {
+        // The proxy takes the server's connection for us, where it says.
+        if (!settings_.proxy->Bind(settings_.serverHost, settings_.serverPort, milliseconds, socket_, address))
+            return false;
+    } else if (!listener_.Listen(address) || !listener_.LocalAddress(address)) {
+        return false;
+    }
     const unsigned short port = PortOf(address);
     char line[128];
     if (address.ss_family == AF_INET6) {
@@ -100,7 +116,11 @@ bool DataChannel::PrepareActive(const Exchange& exchange) {
 }
 
 bool DataChannel::Establish(DWORD milliseconds) {
-    if (!settings_.passive) {
+    if (!settings_.passive && Routed()) {
+        if (!settings_.proxy->AwaitBound(settings_.serverHost, settings_.serverPort, socket_, milliseconds)) return false;
+        opened_ = GetTickCount64();
+        if (Logging(settings_.log)) settings_.log->Write(LogMark::kNote, "data connection from the server (active, through the proxy)");
+    } else if (!settings_.passive) {
         const bool accepted = listener_.Accept(socket_, milliseconds);
         listener_.Close();
         if (!accepted) return false;

@@ -3,6 +3,7 @@
 // connects to the client), and protected by TLS when the session is.
 #pragma once
 
+#include "../proxy/ProxyConnector.h"
 #include "../tls/TlsStream.h"
 #include "../transport/Socket.h"
 #include "ControlChannel.h"
@@ -22,6 +23,11 @@ struct DataSettings {
     sockaddr_storage controlLocal{};               // the control connection's own address
     sockaddr_storage controlPeer{};                // and the server's
     std::shared_ptr<SessionLog> log;               // the session's, or null
+    // Through a proxy, data connections go through it too, to the server by
+    // its name; the control connection's peer is then the proxy.
+    std::shared_ptr<const ProxyConnector> proxy;   // null: straight
+    std::string serverHost;
+    unsigned short serverPort = 0;
 };
 
 class DataChannel {
@@ -47,7 +53,8 @@ public:
 
 private:
     bool PreparePassive(const Exchange& exchange, DWORD milliseconds);
-    bool PrepareActive(const Exchange& exchange);
+    bool PrepareActive(const Exchange& exchange, DWORD milliseconds);
+    bool Routed() const { return settings_.proxy && !settings_.proxy->Direct(); }
     void LogEnd(const char* how);
 
     DataSettings settings_;

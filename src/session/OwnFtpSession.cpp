@@ -96,9 +96,13 @@ bool OwnFtpSession::Open() {
     ForgetServerReply();
     const LONG seconds = waitSeconds_.load();
     Socket socket;
-    if (!socket.Connect(settings_.host, settings_.port,
-                        seconds > 0 ? static_cast<DWORD>(seconds) * 1000 : kDefaultConnectMilliseconds))
+    auto proxy = std::make_shared<const ProxyConnector>(settings_.proxy, settings_.log);
+    if (!proxy->Connect(settings_.host, settings_.port,
+                        seconds > 0 ? static_cast<DWORD>(seconds) * 1000 : kDefaultConnectMilliseconds, socket))
         return false;
+    data_.proxy = proxy;
+    data_.serverHost = settings_.host;
+    data_.serverPort = settings_.port;
     if (!socket.LocalAddress(data_.controlLocal) || !socket.PeerAddress(data_.controlPeer)) {
         SetLastError(ERROR_INTERNET_CANNOT_CONNECT);
         return false;
@@ -106,7 +110,9 @@ bool OwnFtpSession::Open() {
     control_.Log(settings_.log);
     data_.log = settings_.log;
     if (Logging(settings_.log))
-        settings_.log->Write(LogMark::kNote, "connected to " + settings_.host + " at " + AddressText(data_.controlPeer) +
+        settings_.log->Write(LogMark::kNote, "connected to " + settings_.host +
+                                                 (settings_.proxy.Direct() ? " at " + AddressText(data_.controlPeer)
+                                                                           : " through the " + settings_.proxy.Name()) +
                                                  (settings_.security == kSecurityImplicit ? " (FTP over implicit TLS, "
                                                                                           : " (FTP over explicit TLS, ") +
                                                  (settings_.passive ? "passive)" : "active)"));

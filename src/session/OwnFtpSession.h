@@ -8,6 +8,7 @@
 #include "../ftpclient/ControlChannel.h"
 #include "../ftpclient/DataChannel.h"
 #include "../ftpclient/ServerFeatures.h"
+#include "../proxy/ProxyRoute.h"
 #include "../tls/TlsCredentials.h"
 #include "FileTimeSetter.h"
 #include "FtpSession.h"
@@ -29,6 +30,7 @@ struct OwnSessionSettings {
     std::string pinned;       // a certificate fingerprint to accept alone, or empty
     LONG waitSeconds = 0;     // 0: the platform's defaults
     std::shared_ptr<SessionLog> log;  // or null
+    ProxyRoute proxy;                 // every connection's way to the server
 };
 
 class OwnFtpSession : public FtpSession, public std::enable_shared_from_this<OwnFtpSession> {

@@ -255,7 +255,7 @@ void AnswerPrompts(const char*, int, const char*, int, int prompts, const LIBSSH
 }  // namespace
 
 SftpSession::SftpSession(SftpSettings settings)
-    : settings_(std::move(settings)), waitSeconds_(settings_.waitSeconds) {}
+    : settings_(std::move(settings)), connector_(settings_.proxy, settings_.log), waitSeconds_(settings_.waitSeconds) {}
 
 // Whatever is still open goes with the session, without a word to the
 // server: a session that ended well has nothing left by now.
@@ -475,10 +475,12 @@ bool SftpSession::Open() {
     }
     const LONG seconds = waitSeconds_.load();
     const DWORD connectWait = seconds > 0 ? static_cast<DWORD>(seconds) * 1000 : kDefaultConnectMilliseconds;
-    if (!socket_.Connect(settings_.host, settings_.port, connectWait)) return false;
+    if (!connector_.Connect(settings_.host, settings_.port, connectWait, socket_)) return false;
     sockaddr_storage peer{};
     if (Logging() && socket_.PeerAddress(peer))
-        LogNote("connected to " + settings_.host + " at " + AddressText(peer) + " (SFTP over SSH)");
+        LogNote("connected to " + settings_.host +
+                (connector_.Direct() ? " at " + AddressText(peer) : " through the " + settings_.proxy.Name()) +
+                " (SFTP over SSH)");
     // Within a limit the opening as a whole takes no longer than it allows:
     // work that ran on past it would log in for nobody.
     if (seconds > 0) openingDeadline_ = GetTickCount64() + connectWait;
@@ -549,7 +551,7 @@ bool SftpSession::ReachPinnedHostKey() {
                 if (now >= openingDeadline_) return Fail(LIBSSH2_ERROR_TIMEOUT);
                 wait = std::min<DWORD>(wait, static_cast<DWORD>(openingDeadline_ - now));
             }
-            if (!socket_.Connect(settings_.host, settings_.port, wait)) return false;
+            if (!connector_.Connect(settings_.host, settings_.port, wait, socket_)) return false;
         }
         hostKeyAlgorithms_ = HostKeyPreference(only);
         if (!Handshake()) return false;

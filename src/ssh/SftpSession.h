@@ -9,6 +9,7 @@
 #include "../transport/Socket.h"
 #include "HostKeyFingerprint.h"
 #include "KexOffer.h"
+#include "../proxy/ProxyConnector.h"
 #include "../log/SessionLog.h"
 
 #include <atomic>
@@ -34,6 +35,7 @@ struct SftpSettings {
     std::string passphrase;             // UTF-8
     LONG waitSeconds = 0;               // 0: the own FTP client's defaults
     std::shared_ptr<SessionLog> log;    // or null
+    ProxyRoute proxy;                   // the connection's way to the server
 };
 
 class SftpSession : public FtpSession, public std::enable_shared_from_this<SftpSession> {
@@ -143,6 +145,7 @@ public:
 private:
 
     SftpSettings settings_;
+    ProxyConnector connector_;
     std::atomic<LONG> waitSeconds_;
     std::atomic<bool> lost_{false};
     std::atomic<bool> abandoned_{false};

@@ -214,4 +214,92 @@ TEST_F(FtpSecurity, MachineListingsGiveModifiedToTheSecond) {
     }
 }
 
+// Through a proxy every connection goes to the server by its name, and each
+// way a proxy fails says which side failed; the certificate is still the
+// server's own, whatever the proxy relays.
+TEST_F(FtpSecurity, ProxiesRelayOrFailSayingWhichSideFailed) {
+    if (EnvText("QUORLIN_PROXY_STAND_IN_PORT").empty()) GTEST_SKIP() << "no proxies";
+    const std::wstring base = L"127.0.0.1:", standIn = EnvText("QUORLIN_PROXY_STAND_IN_PORT");
+    const std::wstring socks = base + EnvText("QUORLIN_PROXY_SOCKS_PORT"), socksAuth = base + EnvText("QUORLIN_PROXY_SOCKS_AUTH_PORT");
+    const std::wstring httpAuth = base + EnvText("QUORLIN_PROXY_HTTP_AUTH_PORT"), user = EnvText("QUORLIN_PROXY_USER");
+    auto standInAt = [&](int offset) { return base + std::to_wstring(std::stoi(standIn) + offset); };
+    const int tls = std::stoi(EnvText("QUORLIN_FTPS_SERVERS").substr(EnvText("QUORLIN_FTPS_SERVERS").find(L':') + 1));
+    const int sftp = std::stoi(EnvText("QUORLIN_SFTP_SUITE_SERVERS").substr(EnvText("QUORLIN_SFTP_SUITE_SERVERS").find(L':') + 1));
+    const struct {
+        int port;  // the server: TLS, SFTP or another
+        std::wstring proxy, user, password;
+        const wchar_t* code;  // null: opens
+        const wchar_t* text;
+    } cases[] = {
+        {tls, L"socks5://127.0.0.1:21079", L"", L"", L"12029", L"The SOCKS5 proxy 127.0.0.1:21079 could not be reached."},
+        {tls, L"socks5://" + standInAt(0), L"reply-05", L"x", L"12029", L"refused the connection to 127.0.0.1:" },
+        {sftp, L"socks5://" + standInAt(0), L"stall", L"x", L"12002", L""},
+        {tls, L"socks5://" + standInAt(0), L"garbage", L"x", L"12157", L"no SOCKS5 reply."},
+        {tls, L"socks5://" + socksAuth, L"", L"", L"12014", L"asks for a user name and password"},
+        {sftp, L"socks5://" + socksAuth, user, L"wrong", L"12014", L"refused the user name and password."},
+        {tls, L"socks4a://" + standInAt(0), L"", L"", nullptr, L""},
+        {sftp, L"socks4a://" + standInAt(0), L"reject", L"", L"12029", L": 91 request rejected or failed."},
+        {tls, L"http://" + standInAt(2), L"", L"", L"12029", L": 403 Forbidden."},
+        {tls, httpAuth, L"", L"", L"12014", L"asks for a user name and password (ProxyUsername, ProxyPassword): 407 "},
+        {sftp, L"http://" + httpAuth, user, L"wrong", L"12014", L"refused the user name and password: 401 "},
+        {sftp, L"http://" + standInAt(3), L"", L"", L"12002", L""},
+        {tls, L"http://" + standInAt(4), L"", L"", L"12157", L"no HTTP reply."},
+        {tls, L"http://" + standInAt(5), L"", L"", L"12157", L"an answer longer than any proxy sends."},
+        {tls, L"ftp=" + socks, L"", L"", L"87", L"is none the component's own clients can use"},
+        {tls, L"socks5://" + socksAuth, user + L"\r\nUSER x", L"", L"87", L""},
+        {FtpsPort("QUORLIN_FTPS_OTHER_NAME_PORT"), L"socks5://" + socks, L"", L"", L"12038", L""},
+    };
+    for (const auto& c : cases) {
+        ComPtr<_FTP3> ftp = SecureFtp(c.port);
+        ComPtr<_FTP6> proxied;
+        ASSERT_EQ(S_OK, ftp.As(&proxied));
+        ftp->put_Timeout(2);
+        if (c.port == sftp) {
+            proxied->put_Protocol(1);
+            BSTR pins = SysAllocString(EnvText("QUORLIN_SFTP_OPENSSH_FINGERPRINTS").c_str());
+            proxied->put_HostKeyFingerprint(pins);
+            SysFreeString(pins);
+        }
+        TextArgument proxy(c.proxy);
+        ftp->put_Proxy(&proxy);
+        BSTR name = SysAllocString(c.user.c_str()), secret = SysAllocString(c.password.c_str());
+        proxied->put_ProxyUsername(name);
+        proxied->put_ProxyPassword(secret);
+        SysFreeString(name);
+        SysFreeString(secret);
+        const ULONGLONG started = GetTickCount64();
+        const HRESULT hr = ftp->OpenConnection();
+        EXPECT_LT(GetTickCount64() - started, 4000u) << c.proxy.c_str();
+        const std::wstring text = FAILED(hr) ? TakeError().description : std::wstring();
+        if (!c.code) {
+            EXPECT_EQ(S_OK, hr) << c.proxy.c_str() << " " << text.c_str();
+            ComPtr<_FTPFiles> files;
+            EXPECT_EQ(S_OK, ftp->Files(&files)) << c.proxy.c_str();
+            continue;
+        }
+        EXPECT_EQ(kOpenFailed, hr) << c.proxy.c_str();
+        EXPECT_NE(std::wstring::npos, text.find(L"OpenConnection error code: " + std::wstring(c.code) + L" "))
+            << c.proxy.c_str() << ": " << text.c_str();
+        EXPECT_NE(std::wstring::npos, text.find(c.text)) << c.proxy.c_str() << ": " << text.c_str();
+    }
+    // Active mode: through SOCKS5 the proxy takes the server's data
+    // connection; an HTTP proxy cannot, which fails before any PORT is sent.
+    for (const std::wstring& proxy : {L"socks5://" + socks, L"http://" + base + EnvText("QUORLIN_PROXY_HTTP_PORT")}) {
+        ComPtr<_FTP3> ftp = SecureFtp(tls);
+        VARIANT_BOOL active = VARIANT_FALSE;
+        ftp->put_Passive(&active);
+        TextArgument setting(proxy);
+        ftp->put_Proxy(&setting);
+        ASSERT_EQ(S_OK, ftp->OpenConnection()) << proxy.c_str();
+        ComPtr<_FTPFiles> files;
+        const HRESULT hr = ftp->Files(&files);
+        if (proxy[0] == L's') {
+            EXPECT_EQ(S_OK, hr) << TakeError().description.c_str();
+        } else {
+            EXPECT_EQ(static_cast<HRESULT>(0x80040204), hr);
+            EXPECT_NE(std::wstring::npos, TakeError().description.find(L"error code: 50 ")) << proxy.c_str();
+        }
+    }
+}
+
 }  // namespace

@@ -340,6 +340,10 @@ TEST(TypeLibrary, LaterInterfacesExtendTheEarlier) {
     ExpectInterface(library.Get(), 18, L"_FTP6", {
         {L"LogFile", G, 0x68030019, L"", L"text"},
         {L"LogFile", P, 0x68030019, L"str_path:text=", L""},
+        {L"ProxyUsername", G, 0x6803001A, L"", L"text"},
+        {L"ProxyUsername", P, 0x6803001A, L"str_username:text=", L""},
+        {L"ProxyPassword", G, 0x6803001B, L"", L"text"},
+        {L"ProxyPassword", P, 0x6803001B, L"str_password:text=", L""},
     }, IID__FTP5, 7 + 29 + 4 + 4 + 15 + 4);
 }
 

@@ -39,6 +39,9 @@ ftp.Password = environment.Item("QUORLIN_FTP_PASSWORD")
 If environment.Item("QUORLIN_FTP_SECURITY") <> "" Then ftp.Security = CLng(environment.Item("QUORLIN_FTP_SECURITY"))
 If environment.Item("QUORLIN_FTP_PROTOCOL") <> "" Then ftp.Protocol = CLng(environment.Item("QUORLIN_FTP_PROTOCOL"))
 ftp.HostKeyFingerprint = environment.Item("QUORLIN_SFTP_HOST_KEYS")
+ftp.Proxy = environment.Item("QUORLIN_FTP_PROXY")
+ftp.ProxyUsername = environment.Item("QUORLIN_FTP_PROXY_USER")
+ftp.ProxyPassword = environment.Item("QUORLIN_FTP_PROXY_PASSWORD")
 ftp.Passive = True
 
 On Error Resume Next

@@ -42,6 +42,9 @@ Sub Configure(client)
     If environment.Item("QUORLIN_FTP_SECURITY") <> "" Then client.Security = CLng(environment.Item("QUORLIN_FTP_SECURITY"))
     If environment.Item("QUORLIN_FTP_PROTOCOL") <> "" Then client.Protocol = CLng(environment.Item("QUORLIN_FTP_PROTOCOL"))
     client.HostKeyFingerprint = environment.Item("QUORLIN_SFTP_HOST_KEYS")
+    client.Proxy = environment.Item("QUORLIN_FTP_PROXY")
+    client.ProxyUsername = environment.Item("QUORLIN_FTP_PROXY_USER")
+    client.ProxyPassword = environment.Item("QUORLIN_FTP_PROXY_PASSWORD")
 End Sub
 
 Set ftp = CreateObject("quorlin.FTP")
@@ -283,18 +286,21 @@ Check numbers(1) <> "", "two objects in the log"
 Check order = numbers(0) & " " & numbers(1) & " " & numbers(0) & " " & numbers(1) & " " & numbers(0) & " ", _
     "members in the order called: " & order
 Check InStr(logText, environment.Item("QUORLIN_FTP_PASSWORD")) = 0, "no password in the log"
+If environment.Item("QUORLIN_FTP_PROXY_PASSWORD") <> "" Then
+    Check InStr(logText, environment.Item("QUORLIN_FTP_PROXY_PASSWORD")) = 0, "no proxy password in the log"
+End If
 wanted = "= OpenConnection ended in |= PutFile ended in |= GetFile failed in |" & _
     "0x80040208 Error getting file from the remote server.|= Directory (set) ended in |"
 If environment.Item("QUORLIN_FTP_PROTOCOL") = "1" Then
-    wanted = wanted & "- connected to 127.0.0.1 at 127.0.0.1:|- server banner: SSH-2.0-|- key exchange: |" & _
+    wanted = wanted & "- connected to 127.0.0.1 |- server banner: SSH-2.0-|- key exchange: |" & _
         "- cipher (to server): |- MAC (from server): |: accepted, it is pinned|- login by password: accepted|" & _
         "- open (write, truncate) /|- write bytes 0 to 9 (9 bytes) in |- open (read) /|" & _
         "- read bytes 0 to 9 (9 bytes) in |: status 2 (No such file)"
 ElseIf environment.Item("QUORLIN_FTP_SECURITY") <> "" Then
-    wanted = wanted & "- connected to 127.0.0.1 at 127.0.0.1:|> USER " & environment.Item("QUORLIN_FTP_USER") & _
+    wanted = wanted & "- connected to 127.0.0.1 |> USER " & environment.Item("QUORLIN_FTP_USER") & _
         "|> PASS ****|< 230|- TLS negotiated: TLS 1.|- certificate subject: |- certificate SHA-256 fingerprint: |" & _
         "- certificate accepted by the system's check|> STOR logged.txt|> RETR logged.txt|" & _
-        "- data connection to 127.0.0.1:|- data connection closed: 9 bytes in |< 226"
+        "- data connection to |- data connection closed: 9 bytes in |< 226"
 Else
     wanted = wanted & "- connecting to 127.0.0.1 port |- FtpSetCurrentDirectory " & workspace & _
         "|- FtpOpenFile (write) logged.txt|- transfer closed: 9 bytes in |< 226"
