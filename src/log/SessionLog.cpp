@@ -147,14 +147,12 @@ void SessionLog::WriteLines(LogMark mark, std::string_view text) {
 
 void SessionLog::Format(LogMark mark, const char* format, ...) {
     if (!Enabled()) return;
-    const DWORD error = GetLastError();
     char text[1024];
     va_list arguments;
     va_start(arguments, format);
     const int size = std::vsnprintf(text, sizeof text, format, arguments);
     va_end(arguments);
     if (size >= 0) Write(mark, std::string_view(text, std::min<size_t>(size, sizeof text - 1)));
-    SetLastError(error);
 }
 
 }  // namespace quorlin

@@ -1,6 +1,7 @@
 #include "ProxyConnector.h"
 
 #include "../platform/WinInetAPI.h"
+#include "../ssh/SshWire.h"
 #include "../text/Error.h"
 
 #include <algorithm>
@@ -36,22 +37,6 @@ bool ReceiveExactly(Socket& socket, unsigned char* data, size_t size, DWORD mill
 
 std::string PortBytes(unsigned short port) {
     return std::string{static_cast<char>(port >> 8), static_cast<char>(port & 0xFF)};
-}
-
-std::string Base64(const std::string& bytes) {
-    static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string text;
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        const size_t left = bytes.size() - i;
-        unsigned long group = static_cast<unsigned char>(bytes[i]) << 16;
-        if (left > 1) group |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        if (left > 2) group |= static_cast<unsigned char>(bytes[i + 2]);
-        text += kDigits[(group >> 18) & 63];
-        text += kDigits[(group >> 12) & 63];
-        text += left > 1 ? kDigits[(group >> 6) & 63] : '=';
-        text += left > 2 ? kDigits[group & 63] : '=';
-    }
-    return text;
 }
 
 const char* Socks5ReplyText(unsigned char code) {
